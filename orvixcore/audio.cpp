@@ -1,0 +1,85 @@
+// Sound effects and music through SDL_mixer.
+#include "orvix.h"
+
+#include <SDL_mixer.h>
+
+#include <cstdio>
+
+namespace orvix {
+
+// Audio calls act only while the mixer is open. With audio off they read no
+// argument and return no values; before a start function and after quit,
+// when there is no mixer to reach, they behave the same way.
+static bool audio_on() { return sound_on && g_mixer_open; }
+
+int l_loadSound(lua_State *L) {
+    if (!audio_on()) return 0;
+    const char *path = lua_tostring(L, 1);
+    // Mix_LoadWAV_RW takes over the stream (free-source flag 1).
+    Mix_Chunk *chunk = path ? Mix_LoadWAV_RW(SDL_RWFromFile(path, "rb"), 1) : nullptr;
+    if (!chunk) fatal("Couldn't load sound %s. Exiting.\n", path ? path : "(null)");
+    handle_add(chunk, Kind::Sound);
+    lua_pushlightuserdata(L, chunk);
+    return 1;
+}
+
+int l_loadMusic(lua_State *L) {
+    if (!audio_on()) return 0;
+    const char *path = lua_tostring(L, 1);
+    Mix_Music *music = path ? Mix_LoadMUS(path) : nullptr;
+    if (!music) fatal("Couldn't load music %s. Exiting.\n", path ? path : "(null)");
+    handle_add(music, Kind::Music);
+    lua_pushlightuserdata(L, music);
+    return 1;
+}
+
+int l_playSound(lua_State *L) {
+    if (!audio_on()) return 0;
+    Mix_Chunk *chunk = static_cast<Mix_Chunk *>(arg_handle(L, 1, Kind::Sound));
+    int loops = arg_int(L, 2);
+    // With every channel busy the mixer drops the sound; that is not reported.
+    if (chunk) Mix_PlayChannelTimed(-1, chunk, loops, -1);
+    return 0;
+}
+
+int l_playMusic(lua_State *L) {
+    if (!audio_on()) return 0;
+    Mix_Music *music = static_cast<Mix_Music *>(arg_handle(L, 1, Kind::Music));
+    int loops = arg_int(L, 2);
+    if (music) Mix_PlayMusic(music, loops);
+    return 0;
+}
+
+int l_pauseMusic(lua_State *) {
+    if (!audio_on()) return 0;
+    if (Mix_PausedMusic())
+        Mix_ResumeMusic();
+    else
+        Mix_PauseMusic();
+    return 0;
+}
+
+int l_musicVolume(lua_State *L) {
+    if (!audio_on()) return 0;
+    lua_pushnumber(L, Mix_VolumeMusic(arg_int(L, 1)));
+    return 1;
+}
+
+// The free functions also work after quit: the mixer's chunks and tracks are
+// plain memory once the device is closed. Mix_FreeChunk and Mix_FreeMusic
+// stop a sound or track that is still playing before releasing it.
+int l_freeSound(lua_State *L) {
+    if (!sound_on) return 0;
+    void *p = lua_touserdata(L, 1);
+    if (p && handle_remove(p, Kind::Sound)) Mix_FreeChunk(static_cast<Mix_Chunk *>(p));
+    return 0;
+}
+
+int l_freeMusic(lua_State *L) {
+    if (!sound_on) return 0;
+    void *p = lua_touserdata(L, 1);
+    if (p && handle_remove(p, Kind::Music)) Mix_FreeMusic(static_cast<Mix_Music *>(p));
+    return 0;
+}
+
+}  // namespace orvix

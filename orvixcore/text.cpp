@@ -1,0 +1,61 @@
+// TrueType text: fonts, and one line of UTF-8 text drawn or rendered to a surface.
+#include "orvix.h"
+
+#include <cstdio>
+
+namespace orvix {
+
+int l_loadFont(lua_State *L) {
+    const char *path = lua_tostring(L, 1);
+    int size = arg_int(L, 2);
+    // Without a running font engine, or without a path, there is nothing to open.
+    TTF_Font *font = (path && display_running()) ? TTF_OpenFont(path, size) : nullptr;
+    if (!font) fatal("Couldn't load font %s. Exiting.\n", path ? path : "(null)");
+    handle_add(font, Kind::Font);
+    int advance = 0;
+    if (TTF_FontFaceIsFixedWidth(font)) TTF_GlyphMetrics(font, 'a', nullptr, nullptr, nullptr, nullptr, &advance);
+    lua_pushlightuserdata(L, font);
+    lua_pushnumber(L, advance);
+    return 2;
+}
+
+// The surface-mode result for a text that renders to nothing (the empty
+// string, or no live font): a fully transparent surface with no columns, as
+// high as the font, so that script code blitting it goes on working.
+static SDL_Surface *empty_text(TTF_Font *font) {
+    int h = font ? TTF_FontHeight(font) : 0;
+    SDL_Surface *s = SDL_CreateRGBSurface(SDL_SWSURFACE | SDL_SRCALPHA, 0, h, 32, 0, 0, 0, 0xFF);
+    return s;
+}
+
+int l_printFont(lua_State *L) {
+    TTF_Font *font = static_cast<TTF_Font *>(arg_handle(L, 1, Kind::Font));
+    const char *text = lua_tostring(L, 2);
+    SDL_Color c = {arg_u8(L, 3), arg_u8(L, 4), arg_u8(L, 5), 0};
+    Sint16 x = arg_s16(L, 6);
+    Sint16 y = arg_s16(L, 7);
+    SDL_Surface *dst = arg_target(L, 8);
+    bool as_surface = lua_toboolean(L, 9);
+    // Nothing to draw on: skip the rendering too.
+    if (!display_running() || (!as_surface && !dst)) return 0;
+
+    SDL_Surface *rendered = (font && text && *text) ? TTF_RenderUTF8_Blended(font, text, c) : nullptr;
+    if (as_surface) {
+        if (!rendered) rendered = empty_text(font);
+        SDL_Surface *s = rendered ? to_display_format(rendered) : nullptr;
+        return s ? push_surface(L, s) : 0;
+    }
+    if (!rendered) return 0;
+    SDL_Rect r = {x, y, static_cast<Uint16>(rendered->w), static_cast<Uint16>(rendered->h)};
+    SDL_UpperBlit(rendered, nullptr, dst, &r);
+    SDL_FreeSurface(rendered);
+    return 0;
+}
+
+int l_freeFont(lua_State *L) {
+    void *p = lua_touserdata(L, 1);
+    if (p && handle_remove(p, Kind::Font)) TTF_CloseFont(static_cast<TTF_Font *>(p));
+    return 0;
+}
+
+}  // namespace orvix
