@@ -1,0 +1,77 @@
+-- Shared helpers for the busted tests.
+local M = {}
+
+M.build = os.getenv("ORVIX_BUILD") or "build"
+M.source = os.getenv("ORVIX_SOURCE") or "."
+M.assets = os.getenv("ORVIX_ASSETS") or (M.build .. "/assets")
+M.lua = os.getenv("ORVIX_LUA") or "lua5.1"
+M.fonts = "/usr/share/fonts/truetype/dejavu"
+M.sans = M.fonts .. "/DejaVuSans.ttf"
+M.mono = M.fonts .. "/DejaVuSansMono.ttf"
+
+local function shell_quote(s)
+  return "'" .. tostring(s):gsub("'", "'\\''") .. "'"
+end
+M.shell_quote = shell_quote
+
+local tmp_count = 0
+function M.tmpname(suffix)
+  tmp_count = tmp_count + 1
+  local base = os.tmpname()
+  os.remove(base)
+  return base .. "_" .. tmp_count .. (suffix or "")
+end
+
+function M.read_file(path)
+  local f = io.open(path, "rb")
+  if not f then return nil end
+  local s = f:read("*a")
+  f:close()
+  return s
+end
+
+-- Runs a Lua chunk in a child process of the same host, with the modules on
+-- its path. opts.env: table of extra environment variables (values may be
+-- false to unset them). Returns exit status, standard output, standard error.
+function M.run_child(code, opts)
+  opts = opts or {}
+  local script = M.tmpname(".lua")
+  local out, err = M.tmpname(".out"), M.tmpname(".err")
+  local f = assert(io.open(script, "w"))
+  f:write("package.cpath = " .. string.format("%q", M.build .. "/?.so;" .. M.build .. "/tests/?.so;") .. " .. package.cpath\n")
+  f:write("O = require 'orvixcore'\n")
+  f:write(code)
+  f:close()
+  local env = {}
+  for k, v in pairs(opts.env or {}) do
+    if v == false then
+      env[#env + 1] = "-u " .. k
+    else
+      env[#env + 1] = k .. "=" .. shell_quote(v)
+    end
+  end
+  local cmd = "env " .. table.concat(env, " ") .. " " .. shell_quote(M.lua) .. " " .. shell_quote(script)
+    .. " >" .. shell_quote(out) .. " 2>" .. shell_quote(err) .. "; echo $?"
+  local p = assert(io.popen(cmd))
+  local status = tonumber(p:read("*l"))
+  p:close()
+  local stdout, stderr = M.read_file(out) or "", M.read_file(err) or ""
+  os.remove(script); os.remove(out); os.remove(err)
+  return status, stdout, stderr
+end
+
+-- Lines of a text, without their newlines.
+function M.lines(s)
+  local t = {}
+  for line in (s .. "\n"):gmatch("(.-)\n") do t[#t + 1] = line end
+  if t[#t] == "" then t[#t] = nil end
+  return t
+end
+
+-- Packs all results of a call, with their count, so that "no values" and
+-- "one nil" can be told apart.
+function M.pack(...)
+  return { n = select("#", ...), ... }
+end
+
+return M
