@@ -1,5 +1,7 @@
 #!/bin/sh
-# Starts or stops the virtual X server the tests draw on.
+# Starts or stops the virtual X server the tests draw on. -noreset: by default
+# the server resets whenever its last client leaves and drops connections made
+# meanwhile; SDL opens and closes a probe connection just before its real one.
 #   xvfb.sh start STATE_DIR   picks a free display number, writes it to STATE_DIR/display
 #   xvfb.sh stop STATE_DIR
 set -e
@@ -14,7 +16,7 @@ start)
   n=90
   while [ "$n" -lt 190 ]; do
     if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
-      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp +extension GLX >"$dir/xvfb.log" 2>&1 &
+      Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp -noreset +extension GLX >"$dir/xvfb.log" 2>&1 &
       pid=$!
       i=0
       while [ $i -lt 100 ]; do
