@@ -1,0 +1,158 @@
+// Probes for the graphics tests: raw pixel memory, bounding boxes of drawn
+// pixels, a direct line to the exported putpixel, and SDL_ttf's own metrics.
+#include "orvixtest.h"
+
+#include <SDL_ttf.h>
+
+#include <cstdlib>
+
+namespace {
+
+using orvixtest::arg_surface;
+using orvixtest::core_symbol;
+
+Uint32 raw_at(SDL_Surface *s, int x, int y) {
+    const Uint8 *p = static_cast<const Uint8 *>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel;
+    switch (s->format->BytesPerPixel) {
+    case 1: return *p;
+    case 2: return *reinterpret_cast<const Uint16 *>(p);
+    case 3: return Uint32(p[0]) | Uint32(p[1]) << 8 | Uint32(p[2]) << 16;
+    default: return *reinterpret_cast<const Uint32 *>(p);
+    }
+}
+
+struct Locked {
+    SDL_Surface *s;
+    explicit Locked(SDL_Surface *surface) : s(surface) {
+        if (SDL_MUSTLOCK(s)) SDL_LockSurface(s);
+    }
+    ~Locked() {
+        if (SDL_MUSTLOCK(s)) SDL_UnlockSurface(s);
+    }
+};
+
+// setenv(name, value): lets a test pick its SDL drivers before the display starts.
+int t_setenv(lua_State *L) {
+    lua_pushboolean(L, setenv(luaL_checkstring(L, 1), luaL_checkstring(L, 2), 1) == 0);
+    return 1;
+}
+
+// clear(surface or nil, r, g, b, a): fills the whole surface without going
+// through the module, so that tests start from a known state.
+int t_clear(lua_State *L) {
+    SDL_Surface *s = arg_surface(L, 1);
+    if (!s) return 0;
+    Uint32 c = SDL_MapRGBA(s->format, Uint8(luaL_checknumber(L, 2)), Uint8(luaL_checknumber(L, 3)),
+                           Uint8(luaL_checknumber(L, 4)), Uint8(luaL_optnumber(L, 5, 255)));
+    lua_pushboolean(L, SDL_FillRect(s, nullptr, c) == 0);
+    return 1;
+}
+
+// raw(surface or nil) -> the surface's pixel memory (pitch * h bytes) as a string.
+int t_raw(lua_State *L) {
+    SDL_Surface *s = arg_surface(L, 1);
+    if (!s) return 0;
+    if (!s->pixels || !s->h) {
+        lua_pushliteral(L, "");
+        return 1;
+    }
+    // No C++ object may live across the push, which can raise a Lua error.
+    bool lock = SDL_MUSTLOCK(s);
+    if (lock) SDL_LockSurface(s);
+    lua_pushlstring(L, static_cast<const char *>(s->pixels), size_t(s->pitch) * size_t(s->h));
+    if (lock) SDL_UnlockSurface(s);
+    return 1;
+}
+
+// bbox(surface or nil, r, g, b[, tolerance[, outside]]) -> x0, y0, x1, y1 of
+// the pixels whose colour is within tolerance of (r, g, b), or, with outside
+// true, of the pixels that are not; nothing when there is none.
+int t_bbox(lua_State *L) {
+    SDL_Surface *s = arg_surface(L, 1);
+    int r = int(luaL_checknumber(L, 2)), g = int(luaL_checknumber(L, 3)), b = int(luaL_checknumber(L, 4));
+    int tol = int(luaL_optnumber(L, 5, 0));
+    bool outside = lua_toboolean(L, 6);
+    if (!s || !s->pixels) return 0;
+    int x0 = s->w, y0 = s->h, x1 = -1, y1 = -1;
+    {
+        Locked lock(s);
+        for (int y = 0; y < s->h; ++y)
+            for (int x = 0; x < s->w; ++x) {
+                Uint8 pr, pg, pb;
+                SDL_GetRGB(raw_at(s, x, y), s->format, &pr, &pg, &pb);
+                bool near = abs(pr - r) <= tol && abs(pg - g) <= tol && abs(pb - b) <= tol;
+                if (near == outside) continue;
+                if (x < x0) x0 = x;
+                if (y < y0) y0 = y;
+                if (x > x1) x1 = x;
+                if (y > y1) y1 = y;
+            }
+    }
+    if (x1 < 0) return 0;
+    lua_pushnumber(L, x0);
+    lua_pushnumber(L, y0);
+    lua_pushnumber(L, x1);
+    lua_pushnumber(L, y1);
+    return 4;
+}
+
+// alpha_count(surface, min_alpha) -> number of pixels whose alpha is at least min_alpha.
+int t_alpha_count(lua_State *L) {
+    SDL_Surface *s = arg_surface(L, 1);
+    int min_alpha = int(luaL_checknumber(L, 2));
+    if (!s || !s->pixels) return 0;
+    long n = 0;
+    {
+        Locked lock(s);
+        for (int y = 0; y < s->h; ++y)
+            for (int x = 0; x < s->w; ++x) {
+                Uint8 pr, pg, pb, pa;
+                SDL_GetRGBA(raw_at(s, x, y), s->format, &pr, &pg, &pb, &pa);
+                if (pa >= min_alpha) ++n;
+            }
+    }
+    lua_pushnumber(L, double(n));
+    return 1;
+}
+
+// putpixel_bytes(bytes_per_pixel, x, y, value) -> the pixel memory of a
+// zeroed 4 x 3 surface after the module's exported putpixel stored value at
+// (x, y), and the surface's pitch. A size other than 1 to 4 is tried on a
+// 4-byte surface whose format claims that size.
+int t_putpixel_bytes(lua_State *L) {
+    int bytes = int(luaL_checknumber(L, 1));
+    auto x = Uint16(luaL_checknumber(L, 2)), y = Uint16(luaL_checknumber(L, 3));
+    auto value = Uint32(luaL_checknumber(L, 4));
+    using PutPixel = void (*)(SDL_Surface *, Uint16, Uint16, Uint32);
+    auto put = reinterpret_cast<PutPixel>(core_symbol("putpixel"));
+    if (!put) return luaL_error(L, "putpixel is not exported");
+    int depth = (bytes >= 1 && bytes <= 4) ? 8 * bytes : 32;
+    SDL_Surface *s = SDL_CreateRGBSurface(SDL_SWSURFACE, 4, 3, depth, 0, 0, 0, 0);
+    if (!s) return luaL_error(L, "no surface: %s", SDL_GetError());
+    SDL_memset(s->pixels, 0, size_t(s->pitch) * size_t(s->h));
+    Uint8 real = s->format->BytesPerPixel;
+    s->format->BytesPerPixel = Uint8(bytes);
+    put(s, x, y, value);
+    s->format->BytesPerPixel = real;
+    lua_pushlstring(L, static_cast<const char *>(s->pixels), size_t(s->pitch) * size_t(s->h));
+    lua_pushnumber(L, s->pitch);
+    SDL_FreeSurface(s);
+    return 2;
+}
+
+// font_height(font) -> TTF_FontHeight of a font handle.
+int t_font_height(lua_State *L) {
+    auto font = static_cast<TTF_Font *>(lua_touserdata(L, 1));
+    if (!font) return 0;
+    lua_pushnumber(L, TTF_FontHeight(font));
+    return 1;
+}
+
+const luaL_Reg funcs[] = {
+    {"setenv", t_setenv},         {"clear", t_clear},
+    {"raw", t_raw},               {"bbox", t_bbox},
+    {"alpha_count", t_alpha_count}, {"putpixel_bytes", t_putpixel_bytes},
+    {"font_height", t_font_height}, {nullptr, nullptr}};
+orvixtest::Registrar reg(funcs);
+
+}  // namespace
