@@ -1,0 +1,618 @@
+-- Surfaces and pixels: loadImage, makeSurf, blit, freeSurf, fill, putpix and
+-- the exported putpixel, checked on the pixels they leave behind.
+local H = require "helpers"
+local O = require "orvixcore"
+local T = require "orvixtest"
+
+local W, H_ = 320, 240
+local BG = { 10, 20, 30 }
+local A = H.assets
+
+T.setenv("SDL_VIDEODRIVER", "x11")
+
+-- Runs code in a child process on the given video driver; returns status and stdout.
+local function child(code, driver, extra_env)
+  local env = { SDL_VIDEODRIVER = driver or "dummy", SDL_AUDIODRIVER = "disk", SDL_DISKAUDIOFILE = "/dev/null" }
+  for k, v in pairs(extra_env or {}) do env[k] = v end
+  local status, out = H.run_child("T = require 'orvixtest'\n" .. code, { env = env })
+  return status, out
+end
+
+local function clear_screen()
+  T.clear(nil, BG[1], BG[2], BG[3])
+end
+
+local function screen_untouched()
+  return T.count(nil, BG[1], BG[2], BG[3]) == W * H_
+end
+
+local function rgba(s, x, y)
+  return { T.rgba(s, x, y) }
+end
+
+-- 0-based byte offsets at which two strings of equal length differ.
+local function diff_offsets(a, b)
+  assert.are.equal(#a, #b)
+  local t = {}
+  for i = 1, #a do
+    if a:byte(i) ~= b:byte(i) then t[#t + 1] = i - 1 end
+  end
+  return t
+end
+
+-- The 4 bytes of a 32-bit value in host byte order (the hosts we run on are little-endian).
+local function u32_bytes(v)
+  local t = {}
+  for i = 1, 4 do
+    t[i] = v % 256
+    v = math.floor(v / 256)
+  end
+  return string.char(t[1], t[2], t[3], t[4])
+end
+
+local function near(a, b, tol)
+  return math.abs(a - b) <= tol
+end
+
+-- A surface filled with one colour, through the test module rather than fill.
+local function solid(w, h, r, g, b, a)
+  local s = O.makeSurf(w, h)
+  T.clear(s, r, g, b, a or 255)
+  return s
+end
+
+describe("surfaces", function()
+  local font
+
+  setup(function()
+    O.init(W, H_, false, false)
+    font = O.loadFont(H.sans, 14)
+  end)
+
+  teardown(function()
+    O.quit()
+  end)
+
+  before_each(clear_screen)
+
+  describe("loadImage", function()
+    it("loads a PNG with its per-pixel alpha into a 4-byte surface", function()
+      local s, w, h = O.loadImage(A .. "/sprite.png")
+      assert.are.equal("userdata", type(s))
+      assert.are.same({ 32, 32 }, { w, h })
+      local info = T.surface(s)
+      assert.are.same({ 32, 32, 4 }, { info.w, info.h, info.bytes })
+      assert.are_not.equal(0, info.Amask)
+      assert.are.same({ 255, 0, 0, 255 }, rgba(s, 16, 16))
+      assert.are.equal(0, rgba(s, 1, 30)[4])
+      local band = rgba(s, 0, 1)
+      assert.is_true(near(band[2], 255, 2) and band[1] == 0 and band[3] == 0)
+      assert.is_true(near(band[4], 128, 2), "band alpha " .. band[4])
+      O.freeSurf(s)
+    end)
+
+    it("loads a BMP", function()
+      local s, w, h = O.loadImage(A .. "/halves.bmp")
+      assert.are.same({ 16, 8 }, { w, h })
+      assert.are.same({ 0, 0, 255, 255 }, rgba(s, 2, 4))
+      assert.are.same({ 255, 255, 0, 255 }, rgba(s, 12, 4))
+      O.freeSurf(s)
+    end)
+
+    it("loads a JPEG", function()
+      local s, w, h = O.loadImage(A .. "/flat.jpg")
+      assert.are.same({ 20, 10 }, { w, h })
+      local p = rgba(s, 10, 5)
+      assert.is_true(near(p[1], 0x30, 4) and near(p[2], 0xa0, 4) and near(p[3], 0x50, 4), table.concat(p, ","))
+      assert.are.equal(255, p[4])
+      O.freeSurf(s)
+    end)
+
+    it("ends the process with the message when the file is missing or not an image", function()
+      for _, path in ipairs { "/nonexistent/missing.png", A .. "/not_an_image.png" } do
+        local status, out = child(("O.init(64, 64, false, false)\nO.loadImage(%q)\nprint('returned')\n"):format(path))
+        assert.are.equal(1, status)
+        assert.are.equal("Orvix init (64x64)\nCouldn't load image " .. path .. ". Exiting.\n", out)
+      end
+    end)
+
+    it("takes a number in its string form as the path", function()
+      local status, out = child("O.init(64, 64, false, false)\nO.loadImage(123)\n")
+      assert.are.equal(1, status)
+      assert.are.equal("Orvix init (64x64)\nCouldn't load image 123. Exiting.\n", out)
+    end)
+
+    it("fails like a missing file when there is no path at all", function()
+      for _, arg in ipairs { "", "nil", "{}", "true" } do
+        local status, out = child("O.init(64, 64, false, false)\nO.loadImage(" .. arg .. ")\n")
+        assert.are.equal(1, status)
+        assert.are.equal("Orvix init (64x64)\nCouldn't load image (null). Exiting.\n", out)
+      end
+    end)
+
+    it("fails with the message before init and after quit, when there is no display format", function()
+      local path = A .. "/sprite.png"
+      local status, out = child(("O.loadImage(%q)\n"):format(path))
+      assert.are.equal(1, status)
+      assert.are.equal("Couldn't load image " .. path .. ". Exiting.\n", out)
+      status, out = child(("O.init(64, 64, false, false)\nO.quit()\nO.loadImage(%q)\n"):format(path))
+      assert.are.equal(1, status)
+      assert.are.equal("Orvix init (64x64)\nOrvix quit\nCouldn't load image " .. path .. ". Exiting.\n", out)
+    end)
+  end)
+
+  describe("makeSurf", function()
+    it("returns a handle and the size of a 4-byte surface with alpha", function()
+      local s, w, h = O.makeSurf(64, 32)
+      assert.are.equal("userdata", type(s))
+      assert.are.same({ 64, 32 }, { w, h })
+      local info = T.surface(s)
+      assert.are.same({ 64, 32, 4, 0 }, { info.w, info.h, info.bytes, info.locked })
+      assert.are_not.equal(0, info.Amask)
+      O.freeSurf(s)
+    end)
+
+    it("truncates its sizes toward zero and takes numeric strings", function()
+      local s, w, h = O.makeSurf(10.9, "5.7")
+      assert.are.same({ 10, 5 }, { w, h })
+      assert.are.same({ 10, 5 }, { T.surface(s).w, T.surface(s).h })
+      O.freeSurf(s)
+    end)
+
+    it("accepts the largest sizes SDL can hold", function()
+      local s, w, h = O.makeSurf(16383, 1)
+      assert.are.same({ 16383, 1 }, { w, h })
+      O.freeSurf(s)
+      s, w, h = O.makeSurf(1, 32767)
+      assert.are.same({ 1, 32767 }, { w, h })
+      O.freeSurf(s)
+    end)
+
+    it("makes an empty surface for zero sizes that is harmless to use", function()
+      local s, w, h = O.makeSurf(0, 0)
+      assert.are.equal("userdata", type(s))
+      assert.are.same({ 0, 0 }, { w, h })
+      O.fill(0, 0, 0, 0, 255, 0, 0, 255, s)
+      O.putpix(0, 0, 255, 0, 0, 255, s)
+      O.draw(0, 0, 10, 10, 255, 0, 0, 255, 1, 2, s)
+      O.blit(s, 0, 0)
+      assert.is_true(screen_untouched())
+      O.freeSurf(s)
+    end)
+
+    it("ends the process with the message for sizes no surface can have", function()
+      for _, args in ipairs { "-1, 5", "5, -1", "16384, 1", "1, 32768", "100000, 100000", "1e12, 1e12", "-1e12, 4" } do
+        local status, out = child("O.init(64, 64, false, false)\nO.makeSurf(" .. args .. ")\nprint('returned')\n")
+        assert.are.equal(1, status, args)
+        assert.are.equal("Orvix init (64x64)\nCouldn't create surface. Exiting.\n", out, args)
+      end
+    end)
+
+    it("ends the process with the message while no display runs", function()
+      local status, out = child("O.makeSurf(8, 8)\n")
+      assert.are.equal(1, status)
+      assert.are.equal("Couldn't create surface. Exiting.\n", out)
+      status, out = child("O.init(64, 64, false, false)\nO.quit()\nO.makeSurf(8, 8)\n")
+      assert.are.equal(1, status)
+      assert.are.equal("Orvix init (64x64)\nOrvix quit\nCouldn't create surface. Exiting.\n", out)
+    end)
+  end)
+
+  describe("blit", function()
+    local halves
+
+    setup(function()
+      halves = O.loadImage(A .. "/halves.bmp")
+    end)
+
+    teardown(function()
+      O.freeSurf(halves)
+    end)
+
+    it("copies the whole source with its corner at the position", function()
+      assert.are.same({}, { O.blit(halves, 10, 20) })
+      assert.are.same({ 0, 0, 255, 255 }, rgba(nil, 10, 20))
+      assert.are.same({ 255, 255, 0, 255 }, rgba(nil, 25, 27))
+      assert.are.equal(64, T.count(nil, 0, 0, 255))
+      assert.are.equal(64, T.count(nil, 255, 255, 0))
+      assert.are.same({ 10, 20, 25, 27 }, { T.bbox(nil, BG[1], BG[2], BG[3], 0, true) })
+    end)
+
+    it("clips a source placed at negative positions", function()
+      -- 32 x 32 green with one red pixel at (10, 10): at -10, -10 the red
+      -- pixel lands on (0, 0) and the visible rest is 22 x 22.
+      local s = solid(32, 32, 0, 255, 0)
+      O.putpix(10, 10, 255, 0, 0, 255, s)
+      O.blit(s, -10, -10)
+      assert.are.same({ 255, 0, 0, 255 }, rgba(nil, 0, 0))
+      assert.are.equal(1, T.count(nil, 255, 0, 0))
+      assert.are.equal(22 * 22 - 1, T.count(nil, 0, 255, 0))
+      assert.are.same({ 0, 0, 21, 21 }, { T.bbox(nil, BG[1], BG[2], BG[3], 0, true) })
+      O.freeSurf(s)
+
+      clear_screen()
+      O.blit(halves, -10, -3) -- only yellow columns 10 to 15, rows 3 to 7 stay
+      assert.are.equal(6 * 5, T.count(nil, 255, 255, 0))
+      assert.are.equal(0, T.count(nil, 0, 0, 255))
+      assert.are.same({ 0, 0, 5, 4 }, { T.bbox(nil, 255, 255, 0) })
+    end)
+
+    it("narrows positions to signed 16 bits and truncates them", function()
+      O.blit(halves, 65536 + 5.9, 65536 * 3 + 7.2)
+      assert.are.same({ 5, 7, 20, 14 }, { T.bbox(nil, BG[1], BG[2], BG[3], 0, true) })
+      clear_screen()
+      O.blit(halves, 32768, 0) -- -32768: far off the left edge
+      assert.is_true(screen_untouched())
+    end)
+
+    it("blends the source's per-pixel alpha over the target", function()
+      local sprite = O.loadImage(A .. "/sprite.png")
+      T.clear(nil, 0, 0, 0)
+      O.blit(sprite, 0, 0)
+      local band = rgba(nil, 5, 1)
+      assert.is_true(band[1] == 0 and near(band[2], 128, 3) and band[3] == 0, table.concat(band, ","))
+      assert.are.same({ 255, 0, 0, 255 }, rgba(nil, 16, 16))
+      assert.are.same({ 0, 0, 0, 255 }, rgba(nil, 1, 30))
+      O.freeSurf(sprite)
+    end)
+
+    it("draws on the screen when the target is absent, nil, a number or not a userdata", function()
+      for _, target in ipairs { "absent", "nil", 5, "a string", {} } do
+        clear_screen()
+        if target == "absent" then
+          O.blit(halves, 1, 2)
+        elseif target == "nil" then
+          O.blit(halves, 1, 2, nil)
+        else
+          O.blit(halves, 1, 2, target)
+        end
+        assert.are.same({ 0, 0, 255, 255 }, rgba(nil, 1, 2), tostring(target))
+      end
+    end)
+
+    it("draws on a target surface and leaves the screen alone", function()
+      local dst = solid(40, 30, 0, 0, 0)
+      O.blit(halves, 30, 25, dst)
+      assert.is_true(screen_untouched())
+      assert.are.same({ 0, 0, 255, 255 }, rgba(dst, 30, 25))
+      -- clipped at the right edge after 8 blue and 2 yellow columns
+      assert.are.equal(8 * 5, T.count(dst, 0, 0, 255))
+      assert.are.equal(2 * 5, T.count(dst, 255, 255, 0))
+      O.freeSurf(dst)
+    end)
+
+    it("draws nothing from a source that is not a live surface", function()
+      local freed = O.makeSurf(8, 8)
+      T.clear(freed, 255, 0, 0)
+      O.freeSurf(freed)
+      for _, src in ipairs { freed, font, 5, "x", {}, io.stdout } do
+        O.blit(src, 0, 0)
+      end
+      O.blit(nil, 0, 0)
+      O.blit()
+      assert.is_true(screen_untouched())
+    end)
+
+    it("draws nothing on a userdata target that is not a live surface", function()
+      local before = T.raw(halves)
+      local freed = O.makeSurf(8, 8)
+      O.freeSurf(freed)
+      for _, dst in ipairs { freed, font, io.stdout } do
+        O.blit(halves, 0, 0, dst)
+      end
+      assert.is_true(screen_untouched())
+      assert.are.equal(before, T.raw(halves))
+    end)
+  end)
+
+  describe("freeSurf", function()
+    it("kills the handle; a second free and frees of non-surfaces do nothing", function()
+      local s = solid(8, 8, 255, 0, 0)
+      assert.are.same({}, { O.freeSurf(s) })
+      assert.are.same({}, { O.freeSurf(s) })
+      O.blit(s, 0, 0)
+      O.fill(0, 0, 0, 0, 255, 0, 0, 255, s)
+      assert.is_true(screen_untouched())
+      for _, v in ipairs { 5, "x", {}, true, io.stdout } do O.freeSurf(v) end
+      O.freeSurf(nil)
+      O.freeSurf()
+      -- the font survives being passed to freeSurf
+      O.freeSurf(font)
+      O.printFont(font, "Hi", 255, 255, 255, 0, 0)
+      assert.is_true(T.count(nil, 255, 255, 255) > 10)
+    end)
+
+    it("frees surfaces made by printFont like any other", function()
+      local s, w = O.printFont(font, "Hello", 255, 255, 255, 0, 0, nil, true)
+      assert.is_true(w > 0)
+      O.freeSurf(s)
+      O.blit(s, 0, 0)
+      assert.is_true(screen_untouched())
+    end)
+
+    it("gives the memory back", function()
+      -- In a child, so that a sanitizer's quarantine does not keep freed blocks.
+      local env = {}
+      if os.getenv("ASAN_OPTIONS") then env.ASAN_OPTIONS = os.getenv("ASAN_OPTIONS") .. ":quarantine_size_mb=0" end
+      local status, out = child([[
+        local function rss_mb()
+          local f = io.open("/proc/self/statm")
+          local _, res = f:read("*n", "*n")
+          f:close()
+          return res * 4096 / 2 ^ 20
+        end
+        O.init(64, 64, false, false)
+        O.freeSurf(O.makeSurf(1024, 1024))
+        local before = rss_mb()
+        for i = 1, 60 do
+          local s = O.makeSurf(1024, 1024)
+          T.clear(s, 1, 2, 3)
+          O.freeSurf(s)
+        end
+        print(string.format("%d", rss_mb() - before))
+      ]], "dummy", env)
+      assert.are.equal(0, status)
+      local grown = tonumber(out:match("\n(%-?%d+)\n$"))
+      assert.is_true(grown ~= nil and grown < 60, "RSS grew by " .. tostring(grown) .. " MB")
+    end)
+  end)
+
+  describe("fill", function()
+    it("fills the whole screen when both sizes are zero", function()
+      assert.are.same({}, { O.fill(0, 0, 0, 0, 0, 0, 0, 255) })
+      assert.are.equal(W * H_, T.count(nil, 0, 0, 0))
+    end)
+
+    it("fills the whole target when only one size is zero, ignoring position and the other size", function()
+      for _, args in ipairs {
+        { 100, 100, 0, 50 }, { 100, 100, 50, 0 }, { 100, 100, 0.5, 50 }, { 5, 5, 65536, 10 }, { 5, 5, 10, -65536 },
+      } do
+        clear_screen()
+        O.fill(args[1], args[2], args[3], args[4], 255, 0, 0, 255)
+        assert.are.equal(W * H_, T.count(nil, 255, 0, 0), table.concat(args, ","))
+      end
+    end)
+
+    it("fills a rectangle; missing components read as 0", function()
+      local s = solid(64, 64, 255, 255, 255, 255)
+      O.fill(10, 20, 30, 40, nil, nil, nil, nil, s)
+      assert.are.same({ 0, 0, 0, 0 }, rgba(s, 10, 20))
+      assert.are.same({ 0, 0, 0, 0 }, rgba(s, 39, 59))
+      assert.are.same({ 10, 20, 39, 59 }, { T.bbox(s, 0, 0, 0) })
+      assert.are.equal(30 * 40, T.count(s, 0, 0, 0))
+      O.freeSurf(s)
+
+      O.fill(10, 20, 30, 40)
+      assert.are.same({ 10, 20, 39, 59 }, { T.bbox(nil, 0, 0, 0) })
+      assert.are.equal(30 * 40, T.count(nil, 0, 0, 0))
+    end)
+
+    it("keeps the low 8 bits of each component and stores alpha on alpha surfaces", function()
+      local s = solid(8, 8, 0, 0, 0, 255)
+      O.fill(0, 0, 0, 0, 300, 256 + 128, -1, 77, s)
+      assert.are.same({ 44, 128, 255, 77 }, rgba(s, 3, 3))
+      O.fill(2, 2, 2, 2, 1, 2, 3, 256, s) -- alpha 0 replaces, it does not blend
+      assert.are.same({ 1, 2, 3, 0 }, rgba(s, 2, 2))
+      assert.are.same({ 44, 128, 255, 77 }, rgba(s, 4, 4))
+      O.freeSurf(s)
+    end)
+
+    it("clips at negative positions and narrows positions and sizes to 16 bits", function()
+      O.fill(-5, -5, 10, 10, 255, 0, 0, 255)
+      assert.are.same({ 0, 0, 4, 4 }, { T.bbox(nil, 255, 0, 0) })
+      assert.are.equal(25, T.count(nil, 255, 0, 0))
+      clear_screen()
+      O.fill(65536 + 10, 65536 * 2 + 20, 65536 + 3, 65536 + 2, 255, 0, 0, 255)
+      assert.are.same({ 10, 20, 12, 21 }, { T.bbox(nil, 255, 0, 0) })
+      clear_screen()
+      O.fill(-32768 - 1, 0, 5, 5, 255, 0, 0, 255) -- 32767: off the right edge
+      assert.is_true(screen_untouched())
+    end)
+
+    it("fills the screen when the target is absent, nil, a number or not a userdata", function()
+      for _, target in ipairs { "absent", "nil", 7, {} } do
+        clear_screen()
+        if target == "absent" then
+          O.fill(1, 1, 2, 2, 255, 0, 0, 255)
+        elseif target == "nil" then
+          O.fill(1, 1, 2, 2, 255, 0, 0, 255, nil)
+        else
+          O.fill(1, 1, 2, 2, 255, 0, 0, 255, target)
+        end
+        assert.are.equal(4, T.count(nil, 255, 0, 0), tostring(target))
+      end
+    end)
+
+    it("fills nothing on a userdata target that is not a live surface", function()
+      local freed = O.makeSurf(8, 8)
+      O.freeSurf(freed)
+      local probe = O.printFont(font, "Hi", 255, 255, 255, 0, 0, nil, true)
+      local before = T.raw(probe)
+      for _, dst in ipairs { freed, font, io.stdout } do
+        O.fill(0, 0, 0, 0, 255, 0, 0, 255, dst)
+      end
+      assert.is_true(screen_untouched())
+      -- the font behind the handle is intact
+      local again = O.printFont(font, "Hi", 255, 255, 255, 0, 0, nil, true)
+      assert.are.equal(before, T.raw(again))
+      O.freeSurf(probe)
+      O.freeSurf(again)
+    end)
+  end)
+
+  describe("putpix", function()
+    it("stores the mapped colour at y * pitch + x * 4 and leaves the target unlocked", function()
+      local s = solid(16, 8, 0, 0, 0, 0)
+      local before = T.raw(s)
+      assert.are.same({}, { O.putpix(3, 4, 255, 255, 255, 255, s) })
+      local after = T.raw(s)
+      local pitch = T.surface(s).pitch
+      local at = 4 * pitch + 12
+      assert.are.same({ at, at + 1, at + 2, at + 3 }, diff_offsets(before, after))
+      assert.are.equal(u32_bytes(T.maprgba(s, 255, 255, 255, 255)), after:sub(at + 1, at + 4))
+      assert.are.equal(0, T.surface(s).locked)
+      O.freeSurf(s)
+    end)
+
+    it("replaces the pixel, alpha included, with the low 8 bits of each component", function()
+      local s = solid(4, 4, 255, 0, 0, 255)
+      O.putpix(1, 2, 300, 256 + 7, -1, 77, s)
+      assert.are.same({ 44, 7, 255, 77 }, rgba(s, 1, 2))
+      O.putpix(2, 2, 9, 9, 9, 0, s)
+      assert.are.same({ 9, 9, 9, 0 }, rgba(s, 2, 2))
+      O.freeSurf(s)
+    end)
+
+    it("truncates and narrows coordinates to unsigned 16 bits", function()
+      local s = solid(8, 8, 0, 0, 0, 255)
+      O.putpix(2.9, 3.9, 255, 255, 255, 255, s)
+      assert.are.same({ 2, 3, 2, 3 }, { T.bbox(s, 255, 255, 255) })
+      T.clear(s, 0, 0, 0)
+      O.putpix(65536 + 5, 65536 * 4 + 1, 255, 255, 255, 255, s)
+      assert.are.same({ 5, 1, 5, 1 }, { T.bbox(s, 255, 255, 255) })
+      O.freeSurf(s)
+    end)
+
+    it("stores nothing outside the target; -1 arrives as 65535", function()
+      local s = solid(8, 8, 0, 0, 0, 255)
+      local before = T.raw(s)
+      for _, p in ipairs { { -1, 0 }, { 0, -1 }, { 8, 0 }, { 0, 8 }, { 65535, 65535 }, { 7, 8 }, { -65536 - 1, 2 } } do
+        O.putpix(p[1], p[2], 255, 255, 255, 255, s)
+        assert.are.equal(before, T.raw(s), p[1] .. "," .. p[2])
+      end
+      assert.are.equal(0, T.surface(s).locked)
+      O.putpix(W, 0, 255, 255, 255, 255)
+      O.putpix(0, H_, 255, 255, 255, 255)
+      assert.is_true(screen_untouched())
+      O.freeSurf(s)
+    end)
+
+    it("sets a screen pixel when the target is absent, nil, a number or not a userdata", function()
+      for _, target in ipairs { "absent", "nil", 3, "s" } do
+        clear_screen()
+        if target == "absent" then
+          O.putpix(319, 239, 255, 0, 0, 255)
+        elseif target == "nil" then
+          O.putpix(319, 239, 255, 0, 0, 255, nil)
+        else
+          O.putpix(319, 239, 255, 0, 0, 255, target)
+        end
+        assert.are.same({ 255, 0, 0, 255 }, rgba(nil, 319, 239), tostring(target))
+        assert.are.equal(1, T.count(nil, 255, 0, 0))
+      end
+      assert.are.equal(0, T.surface().locked)
+    end)
+
+    it("stores nothing on a userdata target that is not a live surface", function()
+      local freed = O.makeSurf(8, 8)
+      O.freeSurf(freed)
+      for _, dst in ipairs { freed, font, io.stdout } do
+        O.putpix(0, 0, 255, 0, 0, 255, dst)
+      end
+      assert.is_true(screen_untouched())
+      O.printFont(font, "Hi", 255, 255, 255, 0, 0)
+      assert.is_true(T.count(nil, 255, 255, 255) > 10)
+    end)
+
+    it("stores nothing when the target cannot be locked", function()
+      local preload = H.build .. "/tests/liblockfail.so"
+      local env = { LD_PRELOAD = ((os.getenv("LD_PRELOAD") or "") .. " " .. preload) }
+      local status, out = child([[
+        O.init(64, 64, false, false)
+        local s = O.makeSurf(8, 8)
+        local before, screen = T.raw(s), T.raw()
+        O.putpix(1, 1, 255, 255, 255, 255, s)
+        O.putpix(1, 1, 255, 255, 255, 255)
+        print(before == T.raw(s), screen == T.raw(), T.surface(s).locked, T.surface().locked)
+      ]], "dummy", env)
+      assert.are.equal(0, status)
+      assert.are.equal("Orvix init (64x64)\ntrue\ttrue\t0\t0\n", out)
+    end)
+  end)
+
+  describe("the exported putpixel", function()
+    it("stores 1, 2, 3 and 4 byte pixels at their place", function()
+      local mem, pitch = T.putpixel_bytes(1, 2, 1, 0x11223344)
+      assert.are.same({ pitch + 2 }, diff_offsets(("\0"):rep(#mem), mem))
+      assert.are.equal(0x44, mem:byte(pitch + 3))
+
+      mem, pitch = T.putpixel_bytes(2, 3, 2, 0x11223344)
+      assert.are.same({ 2 * pitch + 6, 2 * pitch + 7 }, diff_offsets(("\0"):rep(#mem), mem))
+      assert.are.equal("\68\51", mem:sub(2 * pitch + 7, 2 * pitch + 8))
+
+      mem, pitch = T.putpixel_bytes(3, 1, 2, 0x112233)
+      assert.are.same({ 2 * pitch + 3, 2 * pitch + 4, 2 * pitch + 5 }, diff_offsets(("\0"):rep(#mem), mem))
+      assert.are.equal("\51\34\17", mem:sub(2 * pitch + 4, 2 * pitch + 6))
+
+      mem, pitch = T.putpixel_bytes(4, 3, 1, 0x11223344)
+      assert.are.equal(u32_bytes(0x11223344), mem:sub(pitch + 13, pitch + 16))
+      assert.are.equal(4, #diff_offsets(("\0"):rep(#mem), mem))
+    end)
+
+    it("stores nothing for other pixel sizes or outside the surface", function()
+      for _, bytes in ipairs { 0, 5, 8 } do
+        local mem = T.putpixel_bytes(bytes, 1, 1, 0xffffffff)
+        assert.are.equal(("\0"):rep(#mem), mem, "bytes per pixel " .. bytes)
+      end
+      for _, p in ipairs { { 4, 0 }, { 0, 3 }, { 65535, 65535 } } do
+        for bytes = 1, 4 do
+          local mem = T.putpixel_bytes(bytes, p[1], p[2], 0xffffffff)
+          assert.are.equal(("\0"):rep(#mem), mem)
+        end
+      end
+    end)
+  end)
+end)
+
+describe("surfaces without a usable screen", function()
+  it("draws nothing and does not crash before init and after quit", function()
+    local calls = [[
+      O.fill(0, 0, 0, 0, 255, 0, 0, 255)
+      O.fill(0, 0, 0, 0, 255, 0, 0, 255, 3)
+      O.putpix(1, 1, 255, 0, 0, 255)
+      O.blit(nil, 0, 0)
+      O.freeSurf(nil)
+    ]]
+    local status, out = child(calls .. [[
+      print("before init")
+      O.init(32, 32, false, false)
+      local s = O.makeSurf(4, 4)
+      O.quit()
+    ]] .. calls .. [[
+      O.blit(s, 0, 0)
+      O.fill(0, 0, 0, 0, 255, 0, 0, 255, s)
+      O.putpix(1, 1, 255, 0, 0, 255, s)
+      O.freeSurf(s)
+      O.freeSurf(s)
+      print("after quit")
+    ]])
+    assert.are.equal(0, status)
+    assert.are.equal("before init\nOrvix init (32x32)\nOrvix quit\nafter quit\n", out)
+  end)
+
+  it("leaves the OpenGL screen alone and keeps off-screen surfaces working", function()
+    local status, out = child(([[
+      O.init(64, 48, false, true)
+      O.fill(0, 0, 0, 0, 255, 0, 0, 255)
+      O.fill(1, 1, 5, 5, 255, 0, 0, 255, nil)
+      O.putpix(1, 1, 255, 0, 0, 255)
+      local img, w, h = O.loadImage(%q)
+      O.blit(img, 0, 0)
+      O.blit(img, 0, 0, 2)
+      print(w, h, T.rgba(img, 12, 4))
+      local s = O.makeSurf(20, 10)
+      O.fill(0, 0, 0, 0, 0, 0, 0, 255, s)
+      O.fill(2, 2, 3, 3, 255, 0, 0, 255, s)
+      O.putpix(10, 5, 0, 255, 0, 255, s)
+      O.blit(img, 4, 0, s)
+      print(T.count(s, 255, 0, 0), T.count(s, 0, 255, 0), T.count(s, 0, 0, 255), T.count(s, 255, 255, 0))
+      O.freeSurf(s)
+      O.freeSurf(img)
+      print(T.globals().gl_on)
+    ]]):format(A .. "/halves.bmp"), "x11")
+    assert.are.equal(0, status)
+    -- red 3x3; the halves image covers x 4..19, which hides the red square's
+    -- columns 4 and the green pixel at (10, 5)
+    assert.are.equal("Orvix init (64x48), OpenGL mode\n16\t8\t255\t255\t0\t255\n6\t0\t64\t64\n2\n", out)
+  end)
+end)
