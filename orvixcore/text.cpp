@@ -8,8 +8,11 @@ namespace orvix {
 int l_loadFont(lua_State *L) {
     const char *path = lua_tostring(L, 1);
     int size = arg_int(L, 2);
-    // Without a running font engine, or without a path, there is nothing to open.
-    TTF_Font *font = (path && display_running()) ? TTF_OpenFont(path, size) : nullptr;
+    // Without a running font engine, or without a path, there is nothing to
+    // open. SDL_ttf hands the size to FreeType as size * 64 in an int; a size
+    // that does not survive that is no size FreeType could set either.
+    bool usable_size = size <= INT_MAX / 64 && size >= INT_MIN / 64;
+    TTF_Font *font = (path && usable_size && display_running()) ? TTF_OpenFont(path, size) : nullptr;
     if (!font) fatal("Couldn't load font %s. Exiting.\n", path ? path : "(null)");
     handle_add(font, Kind::Font);
     int advance = 0;
@@ -20,12 +23,16 @@ int l_loadFont(lua_State *L) {
 }
 
 // The surface-mode result for a text that renders to nothing (the empty
-// string, or no live font): a fully transparent surface with no columns, as
-// high as the font, so that script code blitting it goes on working.
+// string, a text too wide for a surface, no live font): a surface with no
+// columns, as high as the font, so that script code blitting it goes on
+// working. Without columns it has no pixel memory, so it can always be made;
+// SDL cannot hold heights above 65535.
 static SDL_Surface *empty_text(TTF_Font *font) {
     int h = font ? TTF_FontHeight(font) : 0;
-    SDL_Surface *s = SDL_CreateRGBSurface(SDL_SWSURFACE | SDL_SRCALPHA, 0, h, 32, 0, 0, 0, 0xFF);
-    return s;
+    if (h < 0) h = 0;
+    if (h > 65535) h = 65535;
+    SDL_Surface *blank = SDL_CreateRGBSurface(SDL_SWSURFACE | SDL_SRCALPHA, 0, h, 32, 0, 0, 0, 0xFF);
+    return blank ? to_display_format(blank) : nullptr;
 }
 
 int l_printFont(lua_State *L) {
@@ -41,8 +48,10 @@ int l_printFont(lua_State *L) {
 
     SDL_Surface *rendered = (font && text && *text) ? TTF_RenderUTF8_Blended(font, text, c) : nullptr;
     if (as_surface) {
-        if (!rendered) rendered = empty_text(font);
         SDL_Surface *s = rendered ? to_display_format(rendered) : nullptr;
+        // A text that rendered but could not be converted (no memory for the
+        // copy) is handed back empty as well.
+        if (!s) s = empty_text(font);
         return s ? push_surface(L, s) : 0;
     }
     if (!rendered) return 0;
