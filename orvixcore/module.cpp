@@ -30,7 +30,9 @@ void fatal(const char *fmt, ...) {
 
 SDL_Surface *arg_target(lua_State *L, int i) {
     if (g_display != Display::Running) return nullptr;
-    void *p = lua_touserdata(L, i);
+    // Most draw calls leave the target out; the stack top says so for less
+    // than a look at the slot.
+    void *p = lua_gettop(L) < i ? nullptr : lua_touserdata(L, i);
     if (!p) return gl_on ? nullptr : gScreen;
     return handle_kind(p) == Kind::Surface ? static_cast<SDL_Surface *>(p) : nullptr;
 }

@@ -5,7 +5,10 @@
 
 #include <cstdio>
 
-extern "C" void putpixel(SDL_Surface *surface, Uint16 x, Uint16 y, Uint32 pixel) {
+// The store itself, shared by the exported putpixel and putpix. putpix calls
+// it directly: a call to the exported symbol would go through the PLT and
+// could not be inlined into a function that runs once per pixel.
+static inline void store_pixel(SDL_Surface *surface, Uint16 x, Uint16 y, Uint32 pixel) {
     // Positions outside the surface are dropped, so a store never leaves the
     // surface's pixel memory.
     if (!surface || !surface->pixels || x >= surface->w || y >= surface->h) return;
@@ -30,6 +33,10 @@ extern "C" void putpixel(SDL_Surface *surface, Uint16 x, Uint16 y, Uint32 pixel)
     default:
         break;
     }
+}
+
+extern "C" void putpixel(SDL_Surface *surface, Uint16 x, Uint16 y, Uint32 pixel) {
+    store_pixel(surface, x, y, pixel);
 }
 
 namespace orvix {
@@ -107,7 +114,7 @@ int l_putpix(lua_State *L) {
     if (!dst) return 0;
     // A surface that cannot be locked has no pixels to write to.
     if (SDL_LockSurface(dst) < 0) return 0;
-    putpixel(dst, x, y, SDL_MapRGBA(dst->format, r, g, b, a));
+    store_pixel(dst, x, y, SDL_MapRGBA(dst->format, r, g, b, a));
     SDL_UnlockSurface(dst);
     return 0;
 }
