@@ -1,0 +1,28 @@
+-- cells: a COLS x ROWS character-cell screen with random characters and
+-- colours; curses_refresh and flip every frame.
+-- Command line: FRAMES WARMUP COLS ROWS.
+local B = require("common")
+local core = require("orvixcore")
+local frames, warmup = B.args()
+local cols = math.floor(tonumber(arg[3]) or 80)
+local rows = math.floor(tonumber(arg[4]) or 25)
+
+core.curses_init(cols, rows, B.fonts .. "DejaVuSansMono.ttf", 16)
+local rnd, char = B.rnd, string.char
+for y = 0, rows - 1 do
+  for x = 0, cols - 1 do
+    core.curses_addch(char(33 + rnd(94)), x, y)
+    local fr, fg, fb = rnd(256), rnd(256), rnd(256)
+    local br, bg, bb = rnd(256), rnd(256), rnd(256)
+    core.curses_setcol(x, y, fr, fg, fb, br, bg, bb)
+  end
+end
+
+local refresh, flip = core.curses_refresh, core.flip
+local function frame()
+  refresh()
+  flip()
+end
+
+B.run(string.format("cells%dx%d", cols, rows), B.host, frames, warmup, frame, B.kit.screen_hash)
+core.quit()
