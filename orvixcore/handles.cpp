@@ -27,7 +27,8 @@ size_t hash_ptr(const void *p) {
 }
 
 Slot *find(const void *p) {
-    if (!capacity) return nullptr;
+    // Null marks an empty slot, so it can never be a recorded handle.
+    if (!capacity || !p) return nullptr;
     size_t mask = capacity - 1;
     for (size_t i = hash_ptr(p) & mask;; i = (i + 1) & mask) {
         Slot &s = slots[i];
@@ -63,6 +64,7 @@ void grow() {
 }  // namespace
 
 void handle_add(void *p, Kind k) {
+    if (!p) return;
     if (Slot *s = find(p)) {  // an address SDL reused after a free
         s->kind = k;
         return;

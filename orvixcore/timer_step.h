@@ -23,18 +23,33 @@ inline int32_t tick_diff(int32_t a, int32_t b) {
     return static_cast<int32_t>(static_cast<uint32_t>(a) - static_cast<uint32_t>(b));
 }
 
+// Milliseconds from tick b to the later tick a, modulo 2^32.
+inline uint32_t elapsed(int32_t a, int32_t b) {
+    return static_cast<uint32_t>(a) - static_cast<uint32_t>(b);
+}
+
+// No step is longer than 1000 ms (a target of 1), so a legitimate wait never
+// is either. A longer one means the schedule lags the clock by more than
+// 2^31 ms and only looks ahead because the difference wrapped: no sleep then.
+constexpr int32_t kMaxWait = 1000;
+
 // One call of timer: `now` is the tick count read at its start; `sleep` is
 // called at most once, with the milliseconds to wait for the slot.
 template <typename Sleep>
 void timer_step(TimerState &t, int32_t target, uint32_t now, Sleep &&sleep) {
-    t.frames += 1;
+    // Counted without signed overflow even if the clock stands still (calls
+    // before a start function all read tick 0 and never close the window).
+    t.frames = static_cast<int32_t>(static_cast<uint32_t>(t.frames) + 1u);
     t.prevTime = t.currTime;
     t.currTime = static_cast<int32_t>(now);
-    t.dt = static_cast<float>(tick_diff(t.currTime, t.prevTime) / 1000.0);
+    // The clock never runs backwards, so elapsed times are read unsigned:
+    // a gap of more than 2^31 ms (a first call 25 days after SDL started)
+    // still gives a positive dt and closes the frame-rate window.
+    t.dt = static_cast<float>(elapsed(t.currTime, t.prevTime) / 1000.0);
 
     // The window closes only after strictly more than 1000 ms; fps is the raw
     // count of calls in it, not divided by the window's real length.
-    if (tick_diff(t.currTime, t.prevFpsUpdate) / 1000.0 > 1) {
+    if (elapsed(t.currTime, t.prevFpsUpdate) / 1000.0 > 1) {
         t.fps = static_cast<float>(t.frames);
         t.prevFpsUpdate = t.currTime;
         t.frames = 0;
@@ -44,7 +59,7 @@ void timer_step(TimerState &t, int32_t target, uint32_t now, Sleep &&sleep) {
         // An absolute schedule: nextFrame moves one whole-millisecond step per
         // paced call, whether or not the call slept, so late frames are made up.
         int32_t wait = tick_diff(t.nextFrame, t.currTime);
-        if (wait > 0) sleep(static_cast<uint32_t>(wait));
+        if (wait > 0 && wait <= kMaxWait) sleep(static_cast<uint32_t>(wait));
         t.nextFrame = static_cast<int32_t>(static_cast<uint32_t>(t.nextFrame) +
                                            static_cast<uint32_t>(1000 / target));
     }
