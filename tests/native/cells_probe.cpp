@@ -1,0 +1,128 @@
+// What the character-cell tests need beside the shared probes: the process
+// environment, an address-space limit (to make allocations fail for real),
+// SDL's subsystem state, a font's own metrics and the pixels the X server
+// shows in the window.
+#include "orvixtest.h"
+
+#include <SDL_syswm.h>
+#include <SDL_ttf.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <dlfcn.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+// set_env(name, value): sets a variable of this process (before SDL reads it).
+int t_set_env(lua_State *L) {
+    lua_pushboolean(L, setenv(luaL_checkstring(L, 1), luaL_checkstring(L, 2), 1) == 0);
+    return 1;
+}
+
+// limit_address_space(extra_bytes) -> the new limit: the process may map at
+// most extra_bytes more than it has mapped now.
+int t_limit_address_space(lua_State *L) {
+    double extra = luaL_checknumber(L, 1);
+    FILE *f = fopen("/proc/self/statm", "r");
+    unsigned long pages = 0;
+    if (!f) return 0;
+    int got = fscanf(f, "%lu", &pages);
+    fclose(f);
+    if (got != 1) return 0;
+    rlimit lim;
+    if (getrlimit(RLIMIT_AS, &lim) != 0) return 0;
+    lim.rlim_cur = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) +
+                   static_cast<rlim_t>(extra);
+    if (setrlimit(RLIMIT_AS, &lim) != 0) return 0;
+    lua_pushnumber(L, static_cast<double>(lim.rlim_cur));
+    return 1;
+}
+
+// sdl_was_init() -> the SDL subsystems that are running (SDL_WasInit flags).
+int t_sdl_was_init(lua_State *L) {
+    lua_pushnumber(L, SDL_WasInit(SDL_INIT_EVERYTHING));
+    return 1;
+}
+
+// font_metrics(path, size) -> advance of '@' (nil when the font has no
+// metrics for it), line skip, height; measured on a font opened here.
+int t_font_metrics(lua_State *L) {
+    const char *path = luaL_checkstring(L, 1);
+    int size = static_cast<int>(luaL_checknumber(L, 2));
+    if (TTF_Init() < 0) return 0;
+    TTF_Font *font = TTF_OpenFont(path, size);
+    if (!font) {
+        TTF_Quit();
+        return 0;
+    }
+    int advance = 0;
+    if (TTF_GlyphMetrics(font, '@', nullptr, nullptr, nullptr, nullptr, &advance) == 0)
+        lua_pushnumber(L, advance);
+    else
+        lua_pushnil(L);
+    lua_pushnumber(L, TTF_FontLineSkip(font));
+    lua_pushnumber(L, TTF_FontHeight(font));
+    TTF_CloseFont(font);
+    TTF_Quit();
+    return 3;
+}
+
+// The value of one colour member of an X pixel, scaled to 0..255.
+int mask_value(unsigned long pixel, unsigned long mask) {
+    if (!mask) return 0;
+    int shift = 0;
+    while (!((mask >> shift) & 1)) ++shift;
+    unsigned long max = mask >> shift;
+    return static_cast<int>(((pixel & mask) >> shift) * 255 / max);
+}
+
+// window_count(r, g, b, x, y, w, h) -> how many pixels of that rectangle of
+// SDL's X11 window the X server shows in exactly that colour. Nothing when
+// there is no X11 window.
+int t_window_count(lua_State *L) {
+    int rgb[3];
+    for (int k = 0; k < 3; ++k) rgb[k] = static_cast<int>(luaL_checknumber(L, 1 + k));
+    int x = static_cast<int>(luaL_checknumber(L, 4)), y = static_cast<int>(luaL_checknumber(L, 5));
+    int w = static_cast<int>(luaL_checknumber(L, 6)), h = static_cast<int>(luaL_checknumber(L, 7));
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (w <= 0 || h <= 0 || SDL_GetWMInfo(&info) != 1 || info.subsystem != SDL_SYSWM_X11) return 0;
+    // SDL has libX11 loaded already; look the calls up instead of linking it.
+    void *x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+    if (!x11) return 0;
+    auto get_image = reinterpret_cast<decltype(&XGetImage)>(dlsym(x11, "XGetImage"));
+    auto sync = reinterpret_cast<decltype(&XSync)>(dlsym(x11, "XSync"));
+    dlclose(x11);
+    if (!get_image || !sync) return 0;
+    info.info.x11.lock_func();
+    sync(info.info.x11.display, False);
+    XImage *img = get_image(info.info.x11.display, info.info.x11.window, x, y, static_cast<unsigned>(w),
+                            static_cast<unsigned>(h), AllPlanes, ZPixmap);
+    info.info.x11.unlock_func();
+    if (!img) return 0;
+    long n = 0;
+    for (int j = 0; j < h; ++j)
+        for (int i = 0; i < w; ++i) {
+            unsigned long px = XGetPixel(img, i, j);
+            if (mask_value(px, img->red_mask) == rgb[0] && mask_value(px, img->green_mask) == rgb[1] &&
+                mask_value(px, img->blue_mask) == rgb[2])
+                ++n;
+        }
+    XDestroyImage(img);
+    lua_pushnumber(L, static_cast<double>(n));
+    return 1;
+}
+
+const luaL_Reg funcs[] = {{"set_env", t_set_env},
+                          {"limit_address_space", t_limit_address_space},
+                          {"sdl_was_init", t_sdl_was_init},
+                          {"font_metrics", t_font_metrics},
+                          {"window_count", t_window_count},
+                          {nullptr, nullptr}};
+orvixtest::Registrar reg(funcs);
+
+}  // namespace
