@@ -28,8 +28,15 @@ static int arg_component(lua_State *L, int i) { return to_int(luaL_optnumber(L, 
 
 static bool inside(int x, int y) { return x >= 0 && x < CC.cols && y >= 0 && y < CC.rows; }
 
+// The widest and highest window a grid may open, the same bound init applies:
+// a row of 16384 or more 4-byte pixels no longer fits SDL's 16-bit pitch, and
+// it keeps every cell's pixel position inside the 16-bit rectangle fields.
+static const int kMaxWindowSide = 16383;
+
 int l_curses_init(lua_State *L) {
-    // A second start is ignored; it answers with the cell size it has.
+    // A second start, or one after init or quit, is ignored: it would open a
+    // second font and grid over the first ones, or reach a closed SDL. It
+    // answers with the cell size the grid has (0, 0 in the pixel mode).
     if (g_display != Display::NotStarted) {
         lua_pushnumber(L, CC.cellW);
         lua_pushnumber(L, CC.cellH);
@@ -57,10 +64,10 @@ int l_curses_init(lua_State *L) {
 
     // Grids with no cells, or too large for a window, fail like any mode the
     // video driver refuses; the products are formed in 64 bits so that they
-    // are reported as they are.
+    // are reported as they are. Within the bound, count cannot overflow.
     long long width = static_cast<long long>(CC.cellW) * CC.cols;
     long long height = static_cast<long long>(CC.cellH) * CC.rows;
-    if (CC.cols < 1 || CC.rows < 1 || width > 16384 || height > 16384) {
+    if (CC.cols < 1 || CC.rows < 1 || width > kMaxWindowSide || height > kMaxWindowSide) {
         SDL_SetError("grid size out of range");
         gScreen = nullptr;
     } else {
