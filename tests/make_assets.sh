@@ -25,5 +25,10 @@ printf 'this is not an image\n' >"$out/not_an_image.png"
 "$SOX" -n -r 44100 -c 2 "$out/tune.ogg" synth 2 sine 440 vol 0.5
 "$SOX" -n -r 44100 -c 2 -b 16 "$out/tune.wav" synth 2 sine 660 vol 0.5
 "$SOX" -n -r 44100 -c 2 -b 16 "$out/other.wav" synth 2 sine 220 vol 0.5
+# Quiet sounds, so that eight of them played at once still do not clip: a
+# 0.1 s tone like beep.wav at a tenth of its level, and a 3 s tone long
+# enough to be still playing when a test frees it.
+"$SOX" -n -r 44100 -c 2 -b 16 "$out/quiet.wav" synth 0.1 sine 1000 vol 0.05
+"$SOX" -n -r 44100 -c 2 -b 16 "$out/long.wav" synth 3 sine 300 vol 0.05
 
 touch "$out/stamp"
