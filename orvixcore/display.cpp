@@ -9,9 +9,11 @@
 
 namespace orvix {
 
-// Sizes beyond this are refused before they reach the windowing system,
-// which reacts to them with errors that end the process uncontrolled.
-static const int kMaxWindowSide = 16384;
+// Sizes beyond this are refused before they reach the video driver: the
+// windowing system reacts to huge windows with errors that end the process
+// uncontrolled, and a row of 16384 or more 4-byte pixels no longer fits
+// SDL's 16-bit pitch.
+static const int kMaxWindowSide = 16383;
 
 void start_sdl(Uint32 flags) {
     if (SDL_Init(flags) < 0) fatal("Couldn't initialize SDL: %s\n", SDL_GetError());
@@ -70,7 +72,7 @@ int l_init(lua_State *L) {
     gNumpads = SDL_NumJoysticks();
     if (gNumpads > 0) {
         gPads = static_cast<SDL_Joystick **>(malloc(sizeof(SDL_Joystick *) * static_cast<size_t>(gNumpads)));
-        if (!gPads) fatal("Couldn't allocate memory for gamepads.\n");
+        if (!gPads) fatal("Couldn't allocate memory for gamepads. Exiting.\n");
         for (int i = 0; i < gNumpads; ++i) gPads[i] = SDL_JoystickOpen(i);
         printf("Detected %d gamepads\n", gNumpads);
     }

@@ -121,8 +121,12 @@ int t_video_flags(lua_State *L) {
     return 1;
 }
 
-// gl_attribute(name) -> the value SDL reports for an OpenGL attribute (doublebuffer only).
+// gl_doublebuffer() -> the value SDL reports for the OpenGL double-buffer
+// attribute; nothing outside the OpenGL mode, where SDL's x11 driver would
+// query a visual that does not exist.
 int t_gl_doublebuffer(lua_State *L) {
+    SDL_Surface *s = SDL_GetVideoSurface();
+    if (!s || !(s->flags & SDL_OPENGL)) return 0;
     int v = -1;
     if (SDL_GL_GetAttribute(SDL_GL_DOUBLEBUFFER, &v) < 0) return 0;
     lua_pushnumber(L, v);

@@ -1,6 +1,8 @@
 /* LD_PRELOAD shim: SDL sees ORVIX_FAKE_JOYSTICKS joysticks. Opening and
  * closing them is logged on standard error as "fakejoy open N" and
- * "fakejoy close N", so that tests can check the order. */
+ * "fakejoy close N", so that tests can check the order. Any count up to
+ * INT_MAX is reported (to make the joystick table too big to allocate); only
+ * the first 16 can be opened. */
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -10,16 +12,16 @@ static char fake[16];
 
 static int fake_count(void) {
     const char *s = getenv("ORVIX_FAKE_JOYSTICKS");
-    int n = s ? atoi(s) : 0;
+    long n = s ? strtol(s, NULL, 10) : 0;
     if (n < 0) n = 0;
-    if (n > 16) n = 16;
-    return n;
+    if (n > 2147483647L) n = 2147483647L;
+    return (int)n;
 }
 
 int SDL_NumJoysticks(void) { return fake_count(); }
 
 SDL_Joystick *SDL_JoystickOpen(int index) {
-    if (index < 0 || index >= fake_count()) return NULL;
+    if (index < 0 || index >= fake_count() || index >= 16) return NULL;
     fprintf(stderr, "fakejoy open %d\n", index);
     return (SDL_Joystick *)&fake[index];
 }

@@ -1,0 +1,71 @@
+-- Loading the module: the registration table, the module table and the
+-- shared globals as they stand right after loading.
+local H = require "helpers"
+
+local NAMES = {
+  "init", "quit", "fill", "flip", "input", "mouse", "isKeyDown", "loadImage",
+  "makeSurf", "blit", "freeSurf", "timer", "putpix", "loadFont", "printFont",
+  "freeFont", "showCursor", "draw", "drawTri", "loadSound", "loadMusic",
+  "playSound", "playMusic", "pauseMusic", "musicVolume", "freeSound",
+  "freeMusic", "curses_init", "curses_refresh", "curses_addch",
+  "curses_setcol", "curses_fill",
+}
+
+describe("module", function()
+  it("registers its 32 functions in table order", function()
+    assert.are.equal(32, #NAMES)
+    -- The entry point fills a table that already stands under the module's
+    -- global name, one assignment per table entry; a proxy sees the order.
+    local open = assert(package.loadlib(H.build .. "/orvixcore.so", "luaopen_orvixcore"))
+    local saved_loaded, saved_global = package.loaded.orvixcore, rawget(_G, "orvixcore")
+    local order, proxy = {}, {}
+    setmetatable(proxy, { __newindex = function(t, k, v)
+      order[#order + 1] = k
+      rawset(t, k, v)
+    end })
+    package.loaded.orvixcore = nil
+    rawset(_G, "orvixcore", proxy)
+    local ok, result = pcall(open)
+    package.loaded.orvixcore, _G.orvixcore = saved_loaded, saved_global
+    assert.is_true(ok, tostring(result))
+    assert.are.equal(proxy, result)
+    assert.are.same(NAMES, order)
+    for _, name in ipairs(NAMES) do
+      assert.are.equal("function", type(proxy[name]), name)
+    end
+  end)
+
+  it("yields the same table from every require, also stored as the global", function()
+    local O = require "orvixcore"
+    assert.are.equal(O, require "orvixcore")
+    assert.are.equal(O, package.loaded.orvixcore)
+    assert.are.equal(O, _G.orvixcore)
+    local count = 0
+    for name, f in pairs(O) do
+      count = count + 1
+      assert.are.equal("function", type(f), name)
+    end
+    assert.are.equal(32, count)
+  end)
+
+  it("starts with sound_on 1 and every other global zero or null", function()
+    local status, out = H.run_child([[
+      local T = require "orvixtest"
+      local g = T.globals()
+      print(g.gScreen, g.sound_on, g.gl_on, g.curses_on, g.gNumpads, g.gPads)
+      local c = g.CC
+      print(c.font, c.cellW, c.cellH, c.cols, c.rows, c.count, c.has_storage)
+    ]])
+    assert.are.equal(0, status)
+    assert.are.equal("nil\t1\t0\t0\t0\tnil\nnil\t0\t0\t0\t0\t0\tfalse\n", out)
+  end)
+
+  it("opens nothing when loaded", function()
+    local status, out = H.run_child([[
+      local T = require "orvixtest"
+      print(T.was_init(), T.video_flags())
+    ]])
+    assert.are.equal(0, status)
+    assert.are.equal("0\n", out)
+  end)
+end)

@@ -1,0 +1,55 @@
+// Probes for the module core's tests: a wall clock that works without SDL,
+// SDL's started subsystems, the pending event queue and the OpenGL back buffer.
+#include "orvixtest.h"
+
+#include <GL/gl.h>
+
+#include <ctime>
+
+namespace {
+
+// monotonic_ms() -> milliseconds of a monotonic clock, usable before SDL starts.
+int t_monotonic_ms(lua_State *L) {
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    lua_pushnumber(L, double(ts.tv_sec) * 1000.0 + double(ts.tv_nsec) / 1e6);
+    return 1;
+}
+
+// was_init() -> SDL_WasInit's mask of started subsystems.
+int t_was_init(lua_State *L) {
+    lua_pushnumber(L, SDL_WasInit(SDL_INIT_EVERYTHING));
+    return 1;
+}
+
+// pending() -> array of the types of the events waiting in SDL's queue, after
+// letting SDL collect what the windowing system has sent. Nothing is taken.
+int t_pending(lua_State *L) {
+    SDL_PumpEvents();
+    SDL_Event events[64];
+    int n = SDL_PeepEvents(events, 64, SDL_PEEKEVENT, SDL_ALLEVENTS);
+    lua_newtable(L);
+    for (int i = 0; i < n; ++i) {
+        lua_pushnumber(L, events[i].type);
+        lua_rawseti(L, -2, i + 1);
+    }
+    return 1;
+}
+
+// gl_clear_back(r, g, b): clears the OpenGL back buffer to a colour (0..1)
+// and waits until it is done, so that only a buffer swap can show it.
+int t_gl_clear_back(lua_State *L) {
+    glClearColor(GLfloat(luaL_checknumber(L, 1)), GLfloat(luaL_checknumber(L, 2)),
+                 GLfloat(luaL_checknumber(L, 3)), 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glFinish();
+    return 0;
+}
+
+const luaL_Reg funcs[] = {
+    {"monotonic_ms", t_monotonic_ms}, {"was_init", t_was_init},
+    {"pending", t_pending},           {"gl_clear_back", t_gl_clear_back},
+    {nullptr, nullptr}};
+orvixtest::Registrar reg(funcs);
+
+}  // namespace
