@@ -117,7 +117,7 @@ describe("shapes", function()
     end)
 
     it("draws nothing for the pairs the table does not list", function()
-      local pairs_ = { { 0, 2 }, { 1, 1 }, { 3, 0 }, { 3, 2 }, { -1, 0 }, { 0, 3 }, { 2, -1 }, { 2, 3 }, { 100, 100 } }
+      local pairs_ = { { 0, 2 }, { 1, 1 }, { 3, 0 }, { 3, 2 }, { -1, 0 }, { 0, 3 }, { 2, -1 }, { 2, 3 }, { 4, 0 }, { 5, 2 }, { 100, 100 } }
       for _, p in ipairs(pairs_) do
         assert.are.same({}, { O.draw(10, 10, 50, 40, 255, 255, 255, 255, p[1], p[2]) })
         assert.are.equal(0, lit(), p[1] .. "," .. p[2])

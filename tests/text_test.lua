@@ -253,6 +253,34 @@ describe("text", function()
       O.freeSurf(s)
     end)
 
+    it("keeps no memory from one call to the next", function()
+      -- In a child, so that a sanitizer's quarantine does not keep freed blocks.
+      local env = { SDL_VIDEODRIVER = "dummy", SDL_AUDIODRIVER = "disk", SDL_DISKAUDIOFILE = "/dev/null" }
+      if os.getenv("ASAN_OPTIONS") then env.ASAN_OPTIONS = os.getenv("ASAN_OPTIONS") .. ":quarantine_size_mb=0" end
+      local status, out = H.run_child(([[
+        local function rss_mb()
+          local f = io.open("/proc/self/statm")
+          local _, res = f:read("*n", "*n")
+          f:close()
+          return res * 4096 / 2 ^ 20
+        end
+        O.init(64, 64, false, false)
+        local f = O.loadFont(%q, 48)
+        local text = ("MW"):rep(10)
+        O.printFont(f, text, 255, 255, 255, 0, 0)
+        O.freeSurf(O.printFont(f, text, 255, 255, 255, 0, 0, nil, true))
+        local before = rss_mb()
+        for i = 1, 300 do
+          O.printFont(f, text, 255, 255, 255, 0, 0)
+          O.freeSurf(O.printFont(f, text, 255, 255, 255, 0, 0, nil, true))
+        end
+        print(string.format("%%d", rss_mb() - before))
+      ]]):format(H.sans), { env = env })
+      assert.are.equal(0, status)
+      local grown = tonumber(out:match("\n(%-?%d+)\n$"))
+      assert.is_true(grown ~= nil and grown < 30, "RSS grew by " .. tostring(grown) .. " MB")
+    end)
+
     it("survives text that is not valid UTF-8", function()
       for _, text in ipairs { "\255\254", "\240", "a\192", "\237\160\128" } do
         O.printFont(sans, text, 255, 255, 255, 0, 0)
