@@ -1,0 +1,129 @@
+#!/bin/sh
+# Runs examples for a few seconds each, feeds them key presses and mouse
+# clicks with xdotool, and saves a screenshot of each window as OUTDIR/NAME.png.
+#
+#   sh scripts/screenshots.sh [OUTDIR [NAME...]]
+#
+# OUTDIR defaults to docs/img; the names are arcade, roguelike and gl_spin
+# (all three by default; gl_spin only when examples/gl_spin.lua is there).
+# The modules must be built already: BUILD names the build directory (default
+# build) and LUA the host (default lua5.1). Without a DISPLAY a virtual X
+# server is started for the run and stopped afterwards. Sound goes to a file
+# (SDL's disk audio driver), so nothing is heard.
+set -e
+cd "$(dirname "$0")/.."
+out=${1:-docs/img}
+if [ $# -gt 0 ]; then shift; fi
+names=${*:-arcade roguelike gl_spin}
+BUILD=${BUILD:-build}
+LUA=${LUA:-lua5.1}
+CONVERT=/usr/bin/convert
+
+mkdir -p "$out"
+state=$(mktemp -d)
+server=""
+cleanup() {
+  if [ -n "$server" ]; then sh tests/xvfb.sh stop "$state/xvfb"; fi
+  rm -rf "$state"
+}
+trap cleanup EXIT INT TERM
+
+if [ -z "$DISPLAY" ]; then
+  sh tests/xvfb.sh start "$state/xvfb" >/dev/null
+  server=yes
+  DISPLAY=$(cat "$state/xvfb/display")
+  export DISPLAY
+fi
+
+# Waits up to 10 s for the game's window, found by its class, which SDL
+# takes from the host's name. Sets WINDOW, X, Y, WIDTH and HEIGHT, and puts
+# the pointer in the window's centre: with no window manager the keyboard
+# focus follows the pointer.
+find_window() {
+  i=0
+  WINDOW=""
+  while [ -z "$WINDOW" ]; do
+    if [ $i -gt 100 ] || ! kill -0 "$2" 2>/dev/null; then
+      echo "$1 opened no window:" >&2
+      cat "$3" >&2
+      return 1
+    fi
+    sleep 0.1
+    i=$((i + 1))
+    WINDOW=$(xdotool search --onlyvisible --class "$(basename "$LUA")" | head -n 1)
+  done
+  eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
+  sleep 0.5  # the first frames
+}
+
+hold() {  # hold KEY SECONDS
+  xdotool keydown "$1"
+  sleep "$2"
+  xdotool keyup "$1"
+}
+
+# Key presses and clicks for each example, then the screenshot.
+play_arcade() {
+  hold Left 0.5
+  hold space 0.8
+  xdotool mousemove $((WIDTH / 2 + 150)) $((HEIGHT / 2 - 120))
+  for _ in 1 2 3 4; do xdotool click 1; sleep 0.15; done
+  xdotool key minus minus
+  xdotool keydown Right keydown space
+  sleep 0.6
+  xdotool keyup Right keyup space
+  xdotool mousemove $((WIDTH / 2 - 120)) $((HEIGHT / 2 - 160))
+  sleep 0.3
+  xdotool click 1
+  sleep 0.1
+}
+
+play_roguelike() {
+  for k in Right Right Down Left; do
+    xdotool key "$k"
+    sleep 0.12
+  done
+  hold x 5  # auto-explore
+  sleep 0.2
+}
+
+play_gl_spin() {
+  sleep 1.5
+}
+
+# shoot NAME FRAMES SCRIPT [ARG...]: runs one example, plays it, saves its
+# window and ends it with Escape. FRAMES only caps a run that Escape fails
+# to end.
+shoot() {
+  name=$1
+  frames=$2
+  shift 2
+  log="$state/$name.log"
+  ORVIX_FRAMES=$frames ORVIX_SEED=${ORVIX_SEED:-3} SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null \
+    LUA_CPATH="$BUILD/?.so;;" "$LUA" "$@" >"$log" 2>&1 &
+  pid=$!
+  find_window "$name" "$pid" "$log"
+  "play_$name"
+  xwd -silent -id "$WINDOW" >"$state/$name.xwd"
+  xdotool key Escape
+  wait "$pid" || { echo "$name failed:" >&2; cat "$log" >&2; return 1; }
+  # Small files for the repository: no metadata, best compression.
+  "$CONVERT" "xwd:$state/$name.xwd" -strip -define png:compression-level=9 "$out/$name.png"
+  echo "$out/$name.png (${WIDTH}x${HEIGHT})"
+}
+
+for name in $names; do
+  case "$name" in
+  arcade) shoot arcade 3000 examples/arcade/arcade.lua "$BUILD/examples/arcade" ;;
+  roguelike) shoot roguelike 1500 examples/roguelike.lua ;;
+  gl_spin)
+    if [ -f examples/gl_spin.lua ]; then
+      shoot gl_spin 600 examples/gl_spin.lua
+    else
+      echo "examples/gl_spin.lua not there: skipped"
+    fi
+    ;;
+  *) echo "unknown example: $name" >&2; exit 2 ;;
+  esac
+done
