@@ -7,7 +7,8 @@
 # OUTDIR defaults to docs/img; the names are arcade, roguelike and gl_spin
 # (all three by default; gl_spin only when examples/gl_spin.lua is there).
 # The modules must be built already: BUILD names the build directory (default
-# build) and LUA the host (default lua5.1). Without a DISPLAY a virtual X
+# build) and LUA the host (default lua5.1; gl_spin, which calls OpenGL through
+# LuaJIT's FFI, always runs under luajit). Without a DISPLAY a virtual X
 # server is started for the run and stopped afterwards. Sound goes to a file
 # (SDL's disk audio driver), so nothing is heard.
 set -e
@@ -35,14 +36,14 @@ if [ -z "$DISPLAY" ]; then
   export DISPLAY
 fi
 
-# Waits up to 10 s for the game's window, found by its class, which SDL
-# takes from the host's name. Sets WINDOW, X, Y, WIDTH and HEIGHT, and puts
-# the pointer in the window's centre: with no window manager the keyboard
-# focus follows the pointer.
+# find_window NAME PID LOG: waits up to 10 s for the game's window, found by
+# its class, which SDL takes from the host's name ($host). Sets WINDOW, X, Y,
+# WIDTH and HEIGHT, and puts the pointer in the window's centre: with no
+# window manager the keyboard focus follows the pointer.
 find_window() {
   i=0
-  WINDOW=""
-  while [ -z "$WINDOW" ]; do
+  geometry=""
+  while [ -z "$geometry" ]; do
     if [ $i -gt 100 ] || ! kill -0 "$2" 2>/dev/null; then
       echo "$1 opened no window:" >&2
       cat "$3" >&2
@@ -50,9 +51,14 @@ find_window() {
     fi
     sleep 0.1
     i=$((i + 1))
-    WINDOW=$(xdotool search --onlyvisible --class "$(basename "$LUA")" | head -n 1)
+    # SDL may replace a window while it sets the mode up (OpenGL does), so
+    # the first one found may be gone by the time it is asked for its size.
+    WINDOW=$(xdotool search --onlyvisible --class "$(basename "$host")" 2>/dev/null | tail -n 1)
+    [ -n "$WINDOW" ] || continue
+    sleep 0.3
+    geometry=$(xdotool getwindowgeometry --shell "$WINDOW" 2>/dev/null) || geometry=""
   done
-  eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
+  eval "$geometry"
   xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
   sleep 0.5  # the first frames
 }
@@ -92,16 +98,17 @@ play_gl_spin() {
   sleep 1.5
 }
 
-# shoot NAME FRAMES SCRIPT [ARG...]: runs one example, plays it, saves its
-# window and ends it with Escape. FRAMES only caps a run that Escape fails
-# to end.
+# shoot NAME HOST FRAMES SCRIPT [ARG...]: runs one example, plays it, saves
+# its window and ends it with Escape. FRAMES only caps a run that Escape
+# fails to end.
 shoot() {
   name=$1
-  frames=$2
-  shift 2
+  host=$2
+  frames=$3
+  shift 3
   log="$state/$name.log"
   ORVIX_FRAMES=$frames ORVIX_SEED=${ORVIX_SEED:-3} SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null \
-    LUA_CPATH="$BUILD/?.so;;" "$LUA" "$@" >"$log" 2>&1 &
+    LUA_CPATH="$BUILD/?.so;;" "$host" "$@" >"$log" 2>&1 &
   pid=$!
   find_window "$name" "$pid" "$log"
   "play_$name"
@@ -115,11 +122,11 @@ shoot() {
 
 for name in $names; do
   case "$name" in
-  arcade) shoot arcade 3000 examples/arcade/arcade.lua "$BUILD/examples/arcade" ;;
-  roguelike) shoot roguelike 1500 examples/roguelike.lua ;;
+  arcade) shoot arcade "$LUA" 3000 examples/arcade/arcade.lua "$BUILD/examples/arcade" ;;
+  roguelike) shoot roguelike "$LUA" 1500 examples/roguelike.lua ;;
   gl_spin)
     if [ -f examples/gl_spin.lua ]; then
-      shoot gl_spin 600 examples/gl_spin.lua
+      shoot gl_spin luajit 600 examples/gl_spin.lua
     else
       echo "examples/gl_spin.lua not there: skipped"
     fi

@@ -5,7 +5,7 @@ local h = require "helpers"
 
 local q = h.shell_quote
 local CONVERT = "/usr/bin/convert"
-local HOST_CLASS = h.lua:match("([^/]+)$")  -- SDL names the window's class after the host
+local IS_LUAJIT = h.lua:match("luajit[^/]*$") ~= nil
 -- The sanitizer build preloads its runtime into the hosts; the X tools are
 -- run without it.
 local TOOL_ENV = "env -u LD_PRELOAD DISPLAY="
@@ -29,9 +29,11 @@ local function x(cmd) return sh(TOOL_ENV .. q(display) .. " " .. cmd) end
 -- Starts an example in the background. Returns a run record with the files
 -- that receive its standard output, standard error, exit status and sound.
 local function start(script, args, env)
+  local host = h.lua
   local run = {
     out = h.tmpname(".out"), err = h.tmpname(".err"), status = h.tmpname(".status"),
     pid = h.tmpname(".pid"), audio = h.tmpname(".raw"),
+    class = host:match("([^/]+)$"),  -- SDL names the window's class after the host
   }
   run.files = { run.out, run.err, run.status, run.pid, run.audio }
   local vars = {
@@ -42,7 +44,7 @@ local function start(script, args, env)
   for k, v in pairs(env or {}) do vars[k] = v end
   local assigns = {}
   for k, v in pairs(vars) do assigns[#assigns + 1] = k .. "=" .. q(v) end
-  local argv = { q(h.lua), q(h.source .. "/" .. script) }
+  local argv = { q(host), q(h.source .. "/" .. script) }
   for _, a in ipairs(args or {}) do argv[#argv + 1] = q(a) end
   os.execute(string.format("(cd %s && env %s %s >%s 2>%s & echo $! >%s; wait $!; echo $? >%s) &",
     q(h.source), table.concat(assigns, " "), table.concat(argv, " "),
@@ -72,12 +74,16 @@ end
 -- follows the pointer.
 local function window(run)
   for _ = 1, 300 do
-    local id = x("xdotool search --onlyvisible --class " .. q(HOST_CLASS)):match("%d+")
+    -- The last one: SDL may replace a window while it sets the mode up.
+    local id = x("xdotool search --onlyvisible --class " .. q(run.class)):match("(%d+)%s*$")
     if id then
+      sleep(0.3)
       local geo = x("xdotool getwindowgeometry --shell " .. id)
       local w, hgt = tonumber(geo:match("WIDTH=(%d+)")), tonumber(geo:match("HEIGHT=(%d+)"))
-      x(string.format("xdotool mousemove %d %d", w / 2, hgt / 2))
-      return id, w, hgt
+      if w and hgt then
+        x(string.format("xdotool mousemove %d %d", w / 2, hgt / 2))
+        return id, w, hgt
+      end
     end
     if h.read_file(run.status) then return nil end
     sleep(0.1)
@@ -203,6 +209,37 @@ describe("examples", function()
       local status = finish(run, 60)
       assert.are.equal(0, status, run.stderr)
       assert.are.equal("Orvix init (64x25), curses mode\nOrvix quit\n", run.stdout)
+      cleanup(run)
+    end)
+  end)
+
+  describe("gl_spin", function()
+    local exists = io.open(h.source .. "/examples/gl_spin.lua") ~= nil
+    -- It calls OpenGL through LuaJIT's FFI, so it runs under luajit alone.
+    local runnable = exists and IS_LUAJIT
+
+    it("turns a lit torus with OpenGL and quits on Escape", function()
+      if not runnable then return pending("needs luajit and examples/gl_spin.lua") end
+      local run = start("examples/gl_spin.lua", {}, { ORVIX_FRAMES = "100000" })
+      local id, w, hgt = window(run)
+      assert.is_truthy(id, "no window: " .. tostring(h.read_file(run.out)))
+      assert.are.same({ 640, 480 }, { w, hgt })
+      sleep(0.5)
+      local png = capture(id)
+      x("xdotool key Escape")
+      local status = finish(run, 60)
+
+      assert.are.equal(0, status, run.stderr)
+      assert.are.equal("Orvix init (640x480), OpenGL mode\nOrvix quit\n", run.stdout)
+      -- A shaded surface in front of a plain, dark background.
+      assert.is_true(colours(png) > 100, "colours: " .. tostring(colours(png)))
+      local corner = pixel(png, 2, 2)
+      assert.is_true(corner[1] < 30 and corner[2] < 30 and corner[3] < 40, table.concat(corner, ","))
+      -- The background alone has twice as much blue as red; the orange torus
+      -- tips the mean of the whole picture towards red.
+      local r, b = sh(CONVERT .. " " .. q(png) .. " -format '%[fx:mean.r] %[fx:mean.b]' info:"):match("(%S+) (%S+)")
+      assert.is_true(tonumber(r) > tonumber(b), r .. " " .. b)
+      os.remove(png)
       cleanup(run)
     end)
   end)
