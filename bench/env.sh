@@ -13,7 +13,9 @@ LUA_PATH="$src/bench/lua/?.lua"
 SDL_VIDEODRIVER=dummy
 SDL_AUDIODRIVER=disk
 SDL_DISKAUDIOFILE=/dev/null
-export BENCH_ASSETS LUA_CPATH LUA_PATH SDL_VIDEODRIVER SDL_AUDIODRIVER SDL_DISKAUDIOFILE
+# pygame, when it runs as a peer, greets on standard output otherwise.
+PYGAME_HIDE_SUPPORT_PROMPT=1
+export BENCH_ASSETS LUA_CPATH LUA_PATH SDL_VIDEODRIVER SDL_AUDIODRIVER SDL_DISKAUDIOFILE PYGAME_HIDE_SUPPORT_PROMPT
 
 # bench_command WORKLOAD HOST FRAMES WARMUP sets BENCH_CMD to the command
 # that runs one workload on one host. HOST is c, lua5.1, luajit, lua5.1-floor
