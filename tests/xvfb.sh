@@ -20,7 +20,10 @@ start)
       pid=$!
       i=0
       while [ $i -lt 100 ]; do
-        if [ -e "/tmp/.X11-unix/X$n" ]; then
+        # Ours only if the lock names our server: two starts racing for the
+        # same number both see the winner's socket.
+        if [ -e "/tmp/.X11-unix/X$n" ] &&
+          [ "$(tr -d ' \n' <"/tmp/.X$n-lock" 2>/dev/null)" = "$pid" ]; then
           echo "$pid" >"$dir/pid"
           echo ":$n" >"$dir/display"
           echo "Xvfb running on :$n (pid $pid)"

@@ -1,0 +1,388 @@
+-- Input: input, isKeyDown and mouse, driven by real X events that xdotool
+-- sends to a private X server (other tests' windows on the shared server must
+-- not take the pointer or the keyboard), and by injected joystick events.
+-- Without a window manager the keyboard focus follows the pointer, so the
+-- pointer stays inside the window unless a test says otherwise.
+local H = require "helpers"
+local O = require "orvixcore"
+local T = require "orvixtest"
+
+local SOURCE, BUILD = H.source, H.build
+local W, HEIGHT = 640, 480
+
+local xdir, display
+
+local function xdo(args)
+  assert(os.execute("DISPLAY=" .. display .. " xdotool " .. args) == 0, "xdotool " .. args)
+end
+
+local function is_empty(r) return r.n == 1 and r[1] == 0 end
+
+-- The first result of input() that is not the single 0, polling for a while:
+-- SDL sees an X event only once the server has passed it on.
+local function next_event(timeout_ms)
+  local deadline = T.monotonic_ms() + (timeout_ms or 3000)
+  repeat
+    local r = H.pack(O.input())
+    if not is_empty(r) then return r end
+    T.delay(2)
+  until T.monotonic_ms() > deadline
+  return nil
+end
+
+-- Every event that arrives within ms milliseconds.
+local function events_for(ms)
+  local t = {}
+  local deadline = T.monotonic_ms() + ms
+  repeat
+    local r = H.pack(O.input())
+    if not is_empty(r) then t[#t + 1] = r else T.delay(2) end
+  until T.monotonic_ms() > deadline
+  return t
+end
+
+-- Waits until SDL's queue holds an event of the given type (collecting the
+-- X events, taking none).
+local function wait_pending(type_)
+  local deadline = T.monotonic_ms() + 3000
+  repeat
+    for _, t in ipairs(T.pending()) do
+      if t == type_ then return true end
+    end
+    T.delay(5)
+  until T.monotonic_ms() > deadline
+  return false
+end
+
+local function settle()
+  events_for(150)
+  T.drain()
+end
+
+-- Moves the pointer and waits for the motion to arrive. The pointer comes
+-- into the window by way of the next pixel: entering the window alone gives
+-- SDL a focus event but no motion.
+local function pointer_to(x, y)
+  xdo("mousemove " .. (x + 1) .. " " .. y .. " mousemove " .. x .. " " .. y)
+  local deadline = T.monotonic_ms() + 3000
+  repeat
+    local r = H.pack(O.input())
+    if r[1] == 5 and r[2] == x and r[3] == y then return end
+    T.delay(2)
+  until T.monotonic_ms() > deadline
+  error("no motion to " .. x .. ", " .. y)
+end
+
+local function ev(...) return H.pack(...) end
+
+-- Runs a child on the private server: returns exit status, stdout, stderr.
+-- before_kill: when given, the child is sent SIGTERM once it has created the
+-- file named by READY.
+local function child(code, extra_env, send_term)
+  local script, out, err, ready = H.tmpname(".lua"), H.tmpname(".out"), H.tmpname(".err"), H.tmpname(".ready")
+  local f = assert(io.open(script, "w"))
+  f:write("package.cpath = '" .. BUILD .. "/?.so;" .. BUILD .. "/tests/?.so;' .. package.cpath\n",
+    "O = require 'orvixcore'\nT = require 'orvixtest'\nREADY = '" .. ready .. "'\n", code)
+  f:close()
+  local env = "DISPLAY=" .. display .. " SDL_VIDEODRIVER=x11 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "
+    .. (extra_env or "")
+  local cmd = env .. " " .. H.lua .. " " .. script .. " >" .. out .. " 2>" .. err
+  if send_term then
+    cmd = cmd .. " & pid=$!; i=0; while [ ! -e " .. ready .. " ] && [ $i -lt 600 ]; do sleep 0.05; i=$((i+1)); done;"
+      .. " kill -TERM $pid; wait $pid"
+  end
+  local p = io.popen("(" .. cmd .. "); echo $?")
+  local status = tonumber(p:read("*l"))
+  p:close()
+  local o, e = H.read_file(out) or "", H.read_file(err) or ""
+  os.remove(script); os.remove(out); os.remove(err); os.remove(ready)
+  return status, o, e
+end
+
+describe("input", function()
+  setup(function()
+    xdir = H.tmpname(".xvfb")
+    assert(os.execute("sh " .. SOURCE .. "/tests/xvfb.sh start " .. xdir .. " >/dev/null") == 0)
+    display = assert(H.read_file(xdir .. "/display")):match("^(%S+)")
+    T.setenv("DISPLAY", display)
+    T.setenv("SDL_VIDEODRIVER", "x11")
+    O.init(W, HEIGHT)
+    pointer_to(320, 240)
+    settle()
+  end)
+
+  teardown(function()
+    O.quit()
+    os.execute("sh " .. SOURCE .. "/tests/xvfb.sh stop " .. xdir)
+    os.execute("rm -rf " .. xdir)
+  end)
+
+  it("answers an empty queue with exactly one value, 0", function()
+    settle()
+    assert.are.same(ev(0), H.pack(O.input()))
+    assert.are.same(ev(0), H.pack(O.input()))
+  end)
+
+  describe("keyboard", function()
+    before_each(settle)
+
+    it("reports a press and a release of the A key as (1, 97) and (2, 97)", function()
+      xdo("key a")
+      assert.are.same(ev(1, 97), next_event())
+      assert.are.same(ev(2, 97), next_event())
+      assert.are.same({}, events_for(100))
+    end)
+
+    it("reports the same code whatever the modifiers, and SDL's codes for other keys", function()
+      xdo("keydown shift keydown a keyup a keyup shift key space Escape Up")
+      assert.are.same({ ev(1, 304), ev(1, 97), ev(2, 97), ev(2, 304), ev(1, 32), ev(2, 32),
+        ev(1, 27), ev(2, 27), ev(1, 273), ev(2, 273) }, events_for(400))
+    end)
+
+    it("gives one press however long the key is held", function()
+      xdo("keydown a")
+      -- well past the X server's auto-repeat delay
+      local held = events_for(900)
+      xdo("keyup a")
+      assert.are.same({ ev(1, 97) }, held)
+      assert.are.same(ev(2, 97), next_event())
+    end)
+
+    it("changes isKeyDown at the input call that collects the key, not between calls", function()
+      T.active(true) -- stays at the head of the queue
+      xdo("keydown a")
+      T.delay(200)
+      assert.is_false(O.isKeyDown(97)) -- sent, but not collected yet
+      assert.are.same(ev(0), H.pack(O.input())) -- takes the focus event, collects the key
+      assert.is_true(O.isKeyDown(97)) -- while its event still waits in the queue
+      assert.is_true(O.isKeyDown(97.7))
+      assert.is_true(O.isKeyDown("97"))
+      assert.is_false(O.isKeyDown(98))
+      assert.are.same(ev(1, 97), H.pack(O.input()))
+      xdo("keyup a")
+      T.delay(200)
+      assert.is_true(O.isKeyDown(97)) -- released, but not collected yet
+      assert.are.same(ev(2, 97), next_event())
+      assert.is_false(O.isKeyDown(97))
+    end)
+
+    it("answers every key code outside SDL's table with false", function()
+      xdo("keydown a")
+      assert.are.same(ev(1, 97), next_event())
+      for _, code in ipairs({ -1, 323, 324, 1e10, -1e10, 1 / 0, -1 / 0, 2 ^ 31, -(2 ^ 31) }) do
+        assert.is_false(O.isKeyDown(code), tostring(code))
+      end
+      assert.is_false(O.isKeyDown()) -- key code 0
+      assert.is_false(O.isKeyDown(0 / 0))
+      assert.are.equal(1, select("#", O.isKeyDown(-5)))
+      xdo("keyup a")
+      assert.are.same(ev(2, 97), next_event())
+    end)
+  end)
+
+  describe("mouse", function()
+    before_each(settle)
+
+    it("reports motion with the position and the movement since the last motion", function()
+      pointer_to(13, 18)
+      xdo("mousemove 10 20")
+      assert.are.same(ev(5, 10, 20, -3, 2), next_event())
+      xdo("mousemove 200 100")
+      assert.are.same(ev(5, 200, 100, 190, 80), next_event())
+    end)
+
+    it("reports a button press and release at the pointer", function()
+      pointer_to(100, 50)
+      xdo("mousedown 1")
+      assert.are.same(ev(3, 100, 50, 1), next_event())
+      xdo("mouseup 1")
+      assert.are.same(ev(4, 100, 50, 1), next_event())
+      xdo("click 3")
+      assert.are.same(ev(3, 100, 50, 3), next_event())
+      assert.are.same(ev(4, 100, 50, 3), next_event())
+    end)
+
+    it("reports a wheel notch as a press and a release of button 4 or 5", function()
+      pointer_to(30, 40)
+      xdo("click 4")
+      assert.are.same(ev(3, 30, 40, 4), next_event())
+      assert.are.same(ev(4, 30, 40, 4), next_event())
+      xdo("click 5")
+      assert.are.same(ev(3, 30, 40, 5), next_event())
+      assert.are.same(ev(4, 30, 40, 5), next_event())
+    end)
+
+    it("reports the pointer and one held button through mouse", function()
+      pointer_to(320, 240)
+      xdo("mousedown 1")
+      assert.are.same(ev(3, 320, 240, 1), next_event())
+      assert.are.same(ev(320, 240, true), H.pack(O.mouse(1)))
+      assert.are.same(ev(320, 240, true), H.pack(O.mouse(1.9)))
+      assert.are.same(ev(320, 240, false), H.pack(O.mouse(3)))
+      -- numbers the 8-bit mask does not cover are never held
+      for _, b in ipairs({ 0, -1, 9, 33, -31, 65, 1e10, -1e10, 0 / 0, 1 / 0 }) do
+        assert.are.same(ev(320, 240, false), H.pack(O.mouse(b)), tostring(b))
+      end
+      assert.are.same(ev(320, 240, false), H.pack(O.mouse()))
+      xdo("mouseup 1")
+      assert.are.same(ev(4, 320, 240, 1), next_event())
+      assert.are.same(ev(320, 240, false), H.pack(O.mouse(1)))
+    end)
+  end)
+
+  describe("joysticks", function()
+    before_each(settle)
+
+    it("reports axis positions divided by 32767", function()
+      T.joyaxis(0, 1, -32768)
+      T.joyaxis(0, 1, 16384)
+      T.joyaxis(0, 1, 0)
+      T.joyaxis(255, 254, 32767)
+      local a = H.pack(O.input())
+      assert.are.same(ev(6, 0, 1, -32768 / 32767), a)
+      assert.is_true(math.abs(a[4] - -1.000030518509476) < 1e-15)
+      local b = H.pack(O.input())
+      assert.are.same(ev(6, 0, 1, 16384 / 32767), b)
+      assert.is_true(math.abs(b[4] - 0.500015259254738) < 1e-15)
+      assert.are.same(ev(6, 0, 1, 0), H.pack(O.input()))
+      assert.are.same(ev(6, 255, 254, 1), H.pack(O.input()))
+    end)
+
+    it("reports a hat as four booleans: up, right, down, left", function()
+      T.joyhat(1, 0, 0x01 + 0x02)
+      T.joyhat(1, 0, 0)
+      T.joyhat(0, 3, 0x04 + 0x08)
+      T.joyhat(0, 3, 0xF0) -- bits no direction uses
+      assert.are.same(ev(7, 1, 0, true, true, false, false), H.pack(O.input()))
+      assert.are.same(ev(7, 1, 0, false, false, false, false), H.pack(O.input()))
+      assert.are.same(ev(7, 0, 3, false, false, true, true), H.pack(O.input()))
+      assert.are.same(ev(7, 0, 3, false, false, false, false), H.pack(O.input()))
+    end)
+
+    it("reports button presses and releases", function()
+      T.joybutton(0, 2, true)
+      T.joybutton(0, 2, false)
+      assert.are.same(ev(8, 0, 2), H.pack(O.input()))
+      assert.are.same(ev(9, 0, 2), H.pack(O.input()))
+      assert.are.same(ev(0), H.pack(O.input()))
+    end)
+  end)
+
+  describe("unreported events", function()
+    before_each(settle)
+
+    it("takes each one and answers with the single 0, leaving the rest queued", function()
+      T.joyball(0, 0, 3, 4)
+      T.joybutton(0, 1, true)
+      T.raw_event(24) -- SDL_USEREVENT
+      T.raw_event(17) -- SDL_VIDEOEXPOSE
+      T.raw_event(16) -- SDL_VIDEORESIZE
+      T.raw_event(0)  -- SDL_NOEVENT
+      T.joybutton(0, 1, false)
+      assert.are.same(ev(0), H.pack(O.input()))
+      assert.are.same(ev(8, 0, 1), H.pack(O.input()))
+      for _ = 1, 4 do assert.are.same(ev(0), H.pack(O.input())) end
+      assert.are.same(ev(9, 0, 1), H.pack(O.input()))
+    end)
+
+    it("answers a focus change with 0 and reports the key behind it on the next call", function()
+      T.active(true)
+      xdo("key b")
+      assert.is_true(wait_pending(3)) -- the release has been collected too
+      assert.are.same(ev(0), H.pack(O.input()))
+      assert.are.same(ev(1, 98), H.pack(O.input()))
+      assert.are.same(ev(2, 98), H.pack(O.input()))
+    end)
+
+    it("answers the real focus events of the pointer leaving the window with 0", function()
+      xdo("mousemove 1000 900")
+      assert.is_true(wait_pending(1))
+      T.delay(100)
+      local types = T.pending()
+      local seen = 0
+      for _, t in ipairs(types) do
+        local r = H.pack(O.input())
+        if t == 1 then
+          assert.are.same(ev(0), r)
+          seen = seen + 1
+        end
+      end
+      assert.is_true(seen >= 1)
+      pointer_to(320, 240)
+    end)
+  end)
+
+  describe("window close", function()
+    local LOOP = [[
+      local deadline = T.monotonic_ms() + 20000
+      while T.monotonic_ms() < deadline do
+        local r = { O.input() }
+        if r[1] == 1 then print("key", r[2]) end
+        T.delay(5)
+      end
+      print("not closed")
+      os.exit(3)
+    ]]
+
+    it("ends the process with status 0 at the next input after SIGTERM, without quit's banner", function()
+      local status, out = child([[
+        O.init(320, 240)
+        io.open(READY, "w"):close()
+      ]] .. LOOP, nil, true)
+      assert.are.equal(0, status)
+      assert.are.equal("Orvix init (320x240)\n", out)
+    end)
+
+    it("ends the process when the quit event is taken, after the events before it", function()
+      local status, out = child([[
+        O.init(320, 240)
+        -- let the window's own start-up events arrive and clear them
+        for _ = 1, 3 do T.delay(50) T.drain() end
+        T.key(97, true)
+        T.quit_event()
+        T.key(98, true)
+        print(O.input())
+        print(select("#", O.input()))
+        print("returned")
+      ]])
+      assert.are.equal(0, status)
+      assert.are.equal("Orvix init (320x240)\n1\t97\n", out)
+    end)
+  end)
+
+  describe("character-cell mode", function()
+    it("starts no joystick subsystem and opens no joystick", function()
+      local fakejoy = BUILD .. "/tests/libfakejoy.so"
+      local preload = ((os.getenv("LD_PRELOAD") or "") .. " " .. fakejoy):gsub("^ ", "")
+      local status, out, err = child([[
+        O.curses_init(10, 5, "]] .. H.mono .. [[", 12)
+        local g = T.globals()
+        local joy = math.floor(T.was_init() / 0x200) % 2
+        T.delay(100)
+        local codes = {}
+        for _ = 1, 50 do
+          local r = O.input()
+          if r >= 6 and r <= 9 then codes[#codes + 1] = r end
+          T.delay(2)
+        end
+        print(g.gNumpads, g.gPads, joy, #codes)
+      ]], "LD_PRELOAD='" .. preload .. "' ORVIX_FAKE_JOYSTICKS=2")
+      assert.are.equal(0, status, err)
+      assert.matches("\n0\tnil\t0\t0\n$", out)
+      assert.is_nil(out:match("gamepads"))
+      assert.is_nil(err:match("fakejoy open"))
+    end)
+
+    it("differs from init, which starts the subsystem and opens both", function()
+      local fakejoy = BUILD .. "/tests/libfakejoy.so"
+      local preload = ((os.getenv("LD_PRELOAD") or "") .. " " .. fakejoy):gsub("^ ", "")
+      local status, out, err = child([[
+        O.init(64, 48)
+        print(math.floor(T.was_init() / 0x200) % 2)
+      ]], "LD_PRELOAD='" .. preload .. "' ORVIX_FAKE_JOYSTICKS=2")
+      assert.are.equal(0, status, err)
+      assert.are.equal("Orvix init (64x48)\nDetected 2 gamepads\n1\n", out)
+      assert.matches("fakejoy open 0\nfakejoy open 1\n", err)
+    end)
+  end)
+end)
