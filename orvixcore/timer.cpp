@@ -19,8 +19,7 @@ int l_timer(lua_State *L) {
         timer_step(state, target, SDL_GetTicks(), sdl_sleep);
     lua_pushnumber(L, state.dt);
     lua_pushnumber(L, state.fps);
-    // Reported unsigned, so that the count keeps rising past 2^31 ms.
-    lua_pushnumber(L, static_cast<uint32_t>(state.currTime));
+    lua_pushnumber(L, reported_ticks(state));
     return 3;
 }
 

@@ -33,6 +33,10 @@ inline uint32_t elapsed(int32_t a, int32_t b) {
 // 2^31 ms and only looks ahead because the difference wrapped: no sleep then.
 constexpr int32_t kMaxWait = 1000;
 
+// The tick count handed to the script: read unsigned, as SDL_GetTicks gives
+// it, so that it keeps rising past 2^31 ms instead of turning negative.
+inline double reported_ticks(const TimerState &t) { return static_cast<uint32_t>(t.currTime); }
+
 // One call of timer: `now` is the tick count read at its start; `sleep` is
 // called at most once, with the milliseconds to wait for the slot.
 template <typename Sleep>

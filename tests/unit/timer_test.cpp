@@ -350,6 +350,19 @@ TEST(TimerWrap, FirstCallMoreThanTwoToThe31AfterStartNeitherSleepsNorGoesNegativ
     EXPECT_EQ(l.sleeps.size(), 0u);  // the schedule is 24.8 days behind
 }
 
+TEST(TimerWrap, ReportedTickCountKeepsRisingPastTwoToThe31) {
+    Loop l;
+    l.call_at(0x7FFFFFFFu, 0);
+    EXPECT_EQ(orvix::reported_ticks(l.t), 2147483647.0);
+    l.call_at(0x80000000u, 0);
+    EXPECT_EQ(orvix::reported_ticks(l.t), 2147483648.0);
+    l.call_at(0xFFFFFFFFu, 0);
+    EXPECT_EQ(orvix::reported_ticks(l.t), 4294967295.0);
+    l.call_at(3, 0);  // SDL's own count wraps to 0 after 2^32 ms, and so does this one
+    EXPECT_EQ(orvix::reported_ticks(l.t), 3.0);
+    EXPECT_EQ(l.t.dt, 0.004f);
+}
+
 TEST(TimerWrap, FrameCounterDoesNotOverflowWhileTheClockStands) {
     Loop l;
     l.t.frames = INT32_MAX;
