@@ -128,13 +128,14 @@ describe("display", function()
     end)
 
     it("opens a real window of the size asked on X", function()
-      local status, out = child([[
+      local status, out, err = child([[
         O.init(640.9, 480.2)
         local s = T.surface()
         print(s.w, s.h, s.bpp, T.video_flags() % 0x100000000 >= 0x80000000)
-      ]], "x11")
-      assert.are.equal(0, status)
+      ]], "x11", { LD_PRELOAD = preload("sdlspy") })
+      assert.are.equal(0, status, err)
       assert.are.equal("Orvix init (640x480)\n640\t480\t32\tfalse\n", out)
+      assert.are.equal("spy SDL_SetVideoMode 640 480 32 0x40000001", shim_log(err)[2])
     end)
 
     it("gets a full-screen mode on X", function()
@@ -526,12 +527,12 @@ describe("display", function()
       if os.getenv("END_WITH_ERROR") == "1" then error("game over by error") end
     ]]
     local cases = {
-      { "normal end", "0", 0 },
-      { "uncaught Lua error", "1", 1 },
+      { "a normal end", "0", 0 },
+      { "an uncaught Lua error", "1", 1 },
     }
     for _, gl in ipairs({ "0", "1" }) do
       for _, case in ipairs(cases) do
-        it("keeps the host's exit status after a " .. case[1] .. (gl == "1" and " in the OpenGL mode" or ""), function()
+        it("keeps the host's exit status after " .. case[1] .. (gl == "1" and " in the OpenGL mode" or ""), function()
           for run = 1, 4 do
             local wav = H.tmpname(".raw")
             local status, out, err = child(GAME, "x11", {
