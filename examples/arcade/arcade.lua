@@ -395,7 +395,9 @@ local function drawStatus(fps)
   -- The heat gauge: filling above three quarters turns it red.
   O.fill(330, 9, 102, 12, 30, 30, 40, 255)
   local hot = heat > 75
-  O.draw(331, 10, 331 + heat, 20, hot and 255 or 90, hot and 60 or 200, 60, 255, RECT, FILLED)
+  if heat >= 1 then
+    O.draw(331, 10, 331 + heat, 20, hot and 255 or 90, hot and 60 or 200, 60, 255, RECT, FILLED)
+  end
   O.draw(330, 9, 432, 21, 200, 200, 220, 255, RECT, OUTLINE)
 
   local tune
