@@ -9,8 +9,9 @@
 # The modules must be built already: BUILD names the build directory (default
 # build) and LUA the host (default lua5.1; gl_spin, which calls OpenGL through
 # LuaJIT's FFI, always runs under luajit). Without a DISPLAY a virtual X
-# server is started for the run and stopped afterwards. Sound goes to a file
-# (SDL's disk audio driver), so nothing is heard.
+# server is started for the run and stopped afterwards. Sound goes through
+# SDL's disk audio driver into /dev/null, so nothing is heard. ORVIX_SEED
+# (default 3) makes the runs, and so the pictures, the same every time.
 set -e
 cd "$(dirname "$0")/.."
 out=${1:-docs/img}
@@ -69,17 +70,17 @@ hold() {  # hold KEY SECONDS
   xdotool keyup "$1"
 }
 
-# Key presses and clicks for each example, then the screenshot.
+# What is played in each example before its screenshot.
 play_arcade() {
   hold Left 0.5
   hold space 0.8
-  xdotool mousemove $((WIDTH / 2 + 150)) $((HEIGHT / 2 - 120))
+  xdotool mousemove $((X + WIDTH / 2 + 150)) $((Y + HEIGHT / 2 - 120))
   for _ in 1 2 3 4; do xdotool click 1; sleep 0.15; done
   xdotool key minus minus
   xdotool keydown Right keydown space
   sleep 0.6
   xdotool keyup Right keyup space
-  xdotool mousemove $((WIDTH / 2 - 120)) $((HEIGHT / 2 - 160))
+  xdotool mousemove $((X + WIDTH / 2 - 120)) $((Y + HEIGHT / 2 - 160))
   sleep 0.3
   xdotool click 1
   sleep 0.1
