@@ -25,6 +25,9 @@ LUAJIT=$(command -v luajit)
 CONVERT=/usr/bin/convert
 PYGAME_PYTHON=${PYGAME_PYTHON:-/usr/bin/python3}
 . "$src/bench/env.sh"
+for tool in valgrind cmake "$CONVERT"; do
+  command -v "$tool" >/dev/null || { echo "bench: $tool is missing (scripts/install-deps.sh installs it)" >&2; exit 1; }
+done
 
 # Workloads as name:timed frames:callgrind frames (N; the second run has 2N).
 WORKLOADS="sprites:200:4 pixels:100:4 text:300:4 shapes:60:2 cells80x25:200:4 cells160x50:40:2 arrays:60:4"
@@ -119,7 +122,7 @@ for spec in $WORKLOADS; do
   for h in $(hosts_for "$w"); do
     if [ "$h" = pygame ]; then echo "$w $h 1"; else echo "$w $h $n"; fi
   done
-done | xargs -P 2 -L 1 sh "$0" --callgrind >>"$results"
+done | xargs -r -P 2 -L 1 sh "$0" --callgrind >>"$results"
 
 echo "== pacing: timer(60) for 5 s, twice per host"
 pacing_runs="1 2"
