@@ -90,7 +90,7 @@ end
 
 local out = {}
 local function say(s) out[#out + 1] = s end
-local misses = {}
+local misses, unmeasured, checked = {}, {}, 0
 
 say(string.format("Measured %s on %s; load average at the start %s; %s, %s, SDL %s. " ..
   "Times are the median over %s interleaved runs of each run's median frame; " ..
@@ -115,7 +115,10 @@ for _, w in ipairs(WORKLOADS) do
       target = TARGETS[w] and TARGETS[w][h]
       if target and ri then
         met = ri <= target and "yes" or "**no**"
+        checked = checked + 1
         if ri > target then misses[#misses + 1] = w .. " " .. h end
+      elseif target then
+        unmeasured[#unmeasured + 1] = w .. " " .. h
       end
       rows[#rows + 1] = {w = w, h = h, ratio = ri, target = target}
     end
@@ -155,6 +158,7 @@ for _, h in ipairs(HOSTS) do
     local dev = (rate - p.target) / p.target * 100
     local ok = math.abs(dev) <= 1 and cpu < 10
     local verdict = ok and "yes" or "**no**"
+    if h == "lua5.1" or h == "luajit" then checked = checked + 1 end
     if h == "pygame" then
       -- Clock.tick waits for the rest of a 16 ms frame after each call, a
       -- relative schedule: it is not expected to reach 1000 / 16.
@@ -166,8 +170,19 @@ for _, h in ipairs(HOSTS) do
   end
 end
 say("")
-say(#misses == 0 and "Every target is met in this run." or
-  ("Targets missed in this run: " .. table.concat(misses, ", ") .. "."))
+local summary = {}
+if #misses == 0 then
+  summary[1] = string.format("All %d targets checked in this run are met.", checked)
+else
+  summary[1] = string.format("%d targets checked; missed in this run: %s.", checked, table.concat(misses, ", "))
+end
+if #unmeasured > 0 then
+  summary[2] = "Not measured: " .. table.concat(unmeasured, ", ") .. "."
+end
+if not pacing["lua5.1"] or not pacing.luajit then
+  summary[#summary + 1] = "Pacing not measured under both Lua hosts."
+end
+say(table.concat(summary, " "))
 
 local text = table.concat(out, "\n")
 print(text)
