@@ -28,11 +28,6 @@ static int arg_component(lua_State *L, int i) { return to_int(luaL_optnumber(L, 
 
 static bool inside(int x, int y) { return x >= 0 && x < CC.cols && y >= 0 && y < CC.rows; }
 
-// The widest and highest window a grid may open, the same bound init applies:
-// a row of 16384 or more 4-byte pixels no longer fits SDL's 16-bit pitch, and
-// it keeps every cell's pixel position inside the 16-bit rectangle fields.
-static const int kMaxWindowSide = 16383;
-
 int l_curses_init(lua_State *L) {
     // A second start, or one after init or quit, is ignored: it would open a
     // second font and grid over the first ones, or reach a closed SDL. It
@@ -67,7 +62,7 @@ int l_curses_init(lua_State *L) {
     // are reported as they are. Within the bound, count cannot overflow.
     long long width = static_cast<long long>(CC.cellW) * CC.cols;
     long long height = static_cast<long long>(CC.cellH) * CC.rows;
-    if (CC.cols < 1 || CC.rows < 1 || width > kMaxWindowSide || height > kMaxWindowSide) {
+    if (CC.cols < 1 || CC.rows < 1 || width > kMaxSide || height > kMaxSide) {
         SDL_SetError("grid size out of range");
         gScreen = nullptr;
     } else {

@@ -9,12 +9,6 @@
 
 namespace orvix {
 
-// Sizes beyond this are refused before they reach the video driver: the
-// windowing system reacts to huge windows with errors that end the process
-// uncontrolled, and a row of 16384 or more 4-byte pixels no longer fits
-// SDL's 16-bit pitch.
-static const int kMaxWindowSide = 16383;
-
 void start_sdl(Uint32 flags) {
     if (SDL_Init(flags) < 0) fatal("Couldn't initialize SDL: %s\n", SDL_GetError());
 }
@@ -58,7 +52,7 @@ int l_init(lua_State *L) {
     if (fullscreen) flags |= SDL_FULLSCREEN;
     flags |= static_cast<Uint32>(gl_on);
 
-    if (width < 0 || height < 0 || width > kMaxWindowSide || height > kMaxWindowSide) {
+    if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide) {
         SDL_SetError("size out of range");
         gScreen = nullptr;
     } else {

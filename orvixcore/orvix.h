@@ -59,6 +59,12 @@ extern bool g_mixer_open;
 
 inline bool display_running() { return g_display == Display::Running; }
 
+// The widest row of 4-byte pixels SDL can describe: its pitch is a 16-bit
+// byte count. Windows and surfaces wider than this are refused before they
+// reach SDL; windows higher than this too, since the windowing system ends the
+// process on sizes it cannot make, and cell positions must fit 16-bit fields.
+constexpr int kMaxSide = 16383;
+
 // Start-up steps shared by init and curses_init. Each ends the process with
 // the documented message when its library cannot start.
 void start_sdl(Uint32 flags);

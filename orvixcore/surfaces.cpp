@@ -64,7 +64,7 @@ int l_makeSurf(lua_State *L) {
     // SDL keeps sizes in 16-bit pitch fields and multiplies them unchecked:
     // sizes it cannot represent fail like any other creation failure.
     SDL_Surface *made = nullptr;
-    if (w >= 0 && h >= 0 && w <= 16383 && h <= 32767 && display_running())
+    if (w >= 0 && h >= 0 && w <= kMaxSide && h <= 32767 && display_running())
         made = SDL_CreateRGBSurface(SDL_HWSURFACE | SDL_SRCALPHA, w, h, 32, 0, 0, 0, 0xFF);
     SDL_Surface *s = made ? to_display_format(made) : nullptr;
     if (!s) fatal("Couldn't create surface. Exiting.\n");
