@@ -34,8 +34,8 @@ WORKLOADS="sprites:200:4 pixels:100:4 text:300:4 shapes:60:2 cells80x25:200:4 ce
 WARMUP=5
 if [ -n "${BENCH_ONLY:-}" ]; then
   kept=
-  for spec in $WORKLOADS; do
-    case " $BENCH_ONLY " in *" ${spec%%:*} "*) kept="$kept $spec" ;; esac
+  for entry in $WORKLOADS; do
+    case " $BENCH_ONLY " in *" ${entry%%:*} "*) kept="$kept $entry" ;; esac
   done
   WORKLOADS=$kept
 fi
@@ -101,8 +101,8 @@ results=$work/results
 echo "== timing: $runs runs of each workload on each host, interleaved"
 r=1
 while [ $r -le "$runs" ]; do
-  for spec in $WORKLOADS; do
-    w=${spec%%:*} rest=${spec#*:} frames=${rest%%:*}
+  for entry in $WORKLOADS; do
+    w=${entry%%:*} rest=${entry#*:} frames=${rest%%:*}
     for h in $(hosts_for "$w"); do
       bench_command "$w" "$h" "$frames" "$WARMUP"
       # shellcheck disable=SC2086
@@ -115,8 +115,8 @@ while [ $r -le "$runs" ]; do
 done
 
 echo "== instructions per frame (callgrind, N and 2N frames)"
-for spec in $WORKLOADS; do
-  w=${spec%%:*} n=${spec##*:}
+for entry in $WORKLOADS; do
+  w=${entry%%:*} n=${entry##*:}
   # pygame's start-up alone is a billion instructions under callgrind: one
   # frame against two is enough for a peer.
   for h in $(hosts_for "$w"); do
