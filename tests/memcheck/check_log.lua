@@ -63,7 +63,7 @@ local function excepted(r)
   -- The dynamic loader (libraries that SDL and OpenGL load on demand).
   if has_frame(r, "dl-load.c", "dl-open.c", "dl-close.c", "dl-tls.c", "dl-deps.c", "dl-init.c") then return true end
   -- The record of live handles.
-  if has_frame(r, "handles.cpp") then return true end
+  if has_frame(r, "handles.cpp", "handle_add") then return true end
   -- Library start-up inside the start functions, unless our own code made the block.
   if has_frame(r, "l_init(", "l_curses_init(", "start_sdl", "start_ttf", "start_mixer") then
     local a = allocating_frame(r)
