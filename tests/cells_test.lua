@@ -13,9 +13,9 @@ local sanitized = os.getenv("ORVIX_SANITIZE") == "1"
 local MONO, SANS = h.mono, h.sans
 
 -- This process's own drivers, set before SDL reads them.
-T.set_env("SDL_VIDEODRIVER", on_x11 and "x11" or "dummy")
-T.set_env("SDL_AUDIODRIVER", "disk")
-T.set_env("SDL_DISKAUDIOFILE", "/dev/null")
+T.setenv("SDL_VIDEODRIVER", on_x11 and "x11" or "dummy")
+T.setenv("SDL_AUDIODRIVER", "disk")
+T.setenv("SDL_DISKAUDIOFILE", "/dev/null")
 
 local O = require "orvixcore"
 

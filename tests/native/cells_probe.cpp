@@ -17,12 +17,6 @@
 
 namespace {
 
-// set_env(name, value): sets a variable of this process (before SDL reads it).
-int t_set_env(lua_State *L) {
-    lua_pushboolean(L, setenv(luaL_checkstring(L, 1), luaL_checkstring(L, 2), 1) == 0);
-    return 1;
-}
-
 // limit_address_space(extra_bytes) -> the new limit: the process may map at
 // most extra_bytes more than it has mapped now.
 int t_limit_address_space(lua_State *L) {
@@ -117,8 +111,7 @@ int t_window_count(lua_State *L) {
     return 1;
 }
 
-const luaL_Reg funcs[] = {{"set_env", t_set_env},
-                          {"limit_address_space", t_limit_address_space},
+const luaL_Reg funcs[] = {{"limit_address_space", t_limit_address_space},
                           {"sdl_was_init", t_sdl_was_init},
                           {"font_metrics", t_font_metrics},
                           {"window_count", t_window_count},

@@ -2,7 +2,6 @@
 // SDL's started subsystems, the pending event queue and the OpenGL back buffer.
 #include "orvixtest.h"
 
-#include <GL/gl.h>
 
 #include <ctime>
 
@@ -36,19 +35,9 @@ int t_pending(lua_State *L) {
     return 1;
 }
 
-// gl_clear_back(r, g, b): clears the OpenGL back buffer to a colour (0..1)
-// and waits until it is done, so that only a buffer swap can show it.
-int t_gl_clear_back(lua_State *L) {
-    glClearColor(GLfloat(luaL_checknumber(L, 1)), GLfloat(luaL_checknumber(L, 2)),
-                 GLfloat(luaL_checknumber(L, 3)), 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    glFinish();
-    return 0;
-}
-
 const luaL_Reg funcs[] = {
     {"monotonic_ms", t_monotonic_ms}, {"was_init", t_was_init},
-    {"pending", t_pending},           {"gl_clear_back", t_gl_clear_back},
+    {"pending", t_pending},
     {nullptr, nullptr}};
 orvixtest::Registrar reg(funcs);
 

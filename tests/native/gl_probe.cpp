@@ -99,13 +99,6 @@ int t_ud_light(lua_State *L) {
     return 1;
 }
 
-// setenv(name, value): sets an environment variable of this process, so that
-// a test can choose SDL's drivers before it starts the display in-process.
-int t_setenv(lua_State *L) {
-    lua_pushboolean(L, setenv(luaL_checkstring(L, 1), luaL_checkstring(L, 2), 1) == 0);
-    return 1;
-}
-
 GLenum arg_array_kind(lua_State *L, int i) {
     static const char *const names[] = {"vertex", "normal", nullptr};
     static const GLenum kinds[] = {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY};
@@ -157,11 +150,13 @@ int t_gl_read_pixel(lua_State *L) {
     return 4;
 }
 
-// gl_clear(r, g, b): clears the colour buffer (components 0-1).
+// gl_clear(r, g, b): clears the colour buffer (components 0-1) and waits
+// until it is done, so that only a buffer swap can show it.
 int t_gl_clear(lua_State *L) {
     glClearColor(static_cast<GLfloat>(luaL_checknumber(L, 1)), static_cast<GLfloat>(luaL_checknumber(L, 2)),
                  static_cast<GLfloat>(luaL_checknumber(L, 3)), 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
+    glFinish();
     return 0;
 }
 
@@ -272,7 +267,6 @@ const luaL_Reg funcs[] = {
     {"ud_addr", t_ud_addr},
     {"ud_new", t_ud_new},
     {"ud_light", t_ud_light},
-    {"setenv", t_setenv},
     {"gl_pointer", t_gl_pointer},
     {"gl_integer", t_gl_integer},
     {"gl_error", t_gl_error},

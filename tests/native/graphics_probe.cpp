@@ -31,12 +31,6 @@ struct Locked {
     }
 };
 
-// setenv(name, value): lets a test pick its SDL drivers before the display starts.
-int t_setenv(lua_State *L) {
-    lua_pushboolean(L, setenv(luaL_checkstring(L, 1), luaL_checkstring(L, 2), 1) == 0);
-    return 1;
-}
-
 // clear(surface or nil, r, g, b, a): fills the whole surface without going
 // through the module, so that tests start from a known state.
 int t_clear(lua_State *L) {
@@ -149,7 +143,7 @@ int t_font_height(lua_State *L) {
 }
 
 const luaL_Reg funcs[] = {
-    {"setenv", t_setenv},         {"clear", t_clear},
+    {"clear", t_clear},
     {"raw", t_raw},               {"bbox", t_bbox},
     {"alpha_count", t_alpha_count}, {"putpixel_bytes", t_putpixel_bytes},
     {"font_height", t_font_height}, {nullptr, nullptr}};

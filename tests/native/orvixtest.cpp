@@ -36,6 +36,16 @@ SDL_Surface *arg_surface(lua_State *L, int i) {
     return static_cast<SDL_Surface *>(lua_touserdata(L, i));
 }
 
+// setenv(name, value): sets a variable of this process, so that a test can
+// pick SDL's drivers in-process before the display starts.
+static int t_setenv(lua_State *L) {
+    lua_pushboolean(L, setenv(luaL_checkstring(L, 1), luaL_checkstring(L, 2), 1) == 0);
+    return 1;
+}
+
+static const luaL_Reg own[] = {{"setenv", t_setenv}, {nullptr, nullptr}};
+static Registrar reg(own);
+
 }  // namespace orvixtest
 
 extern "C" int luaopen_orvixtest(lua_State *L) {
