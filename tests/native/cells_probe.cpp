@@ -4,11 +4,7 @@
 // shows in the window.
 #include "orvixtest.h"
 
-#include <SDL_syswm.h>
 #include <SDL_ttf.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <dlfcn.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -65,48 +61,19 @@ int t_font_metrics(lua_State *L) {
     return 3;
 }
 
-// The value of one colour member of an X pixel, scaled to 0..255.
-int mask_value(unsigned long pixel, unsigned long mask) {
-    if (!mask) return 0;
-    int shift = 0;
-    while (!((mask >> shift) & 1)) ++shift;
-    unsigned long max = mask >> shift;
-    return static_cast<int>(((pixel & mask) >> shift) * 255 / max);
-}
-
 // window_count(r, g, b, x, y, w, h) -> how many pixels of that rectangle of
 // SDL's X11 window the X server shows in exactly that colour. Nothing when
 // there is no X11 window.
 int t_window_count(lua_State *L) {
-    int rgb[3];
-    for (int k = 0; k < 3; ++k) rgb[k] = static_cast<int>(luaL_checknumber(L, 1 + k));
+    int want[3];
+    for (int k = 0; k < 3; ++k) want[k] = static_cast<int>(luaL_checknumber(L, 1 + k));
     int x = static_cast<int>(luaL_checknumber(L, 4)), y = static_cast<int>(luaL_checknumber(L, 5));
     int w = static_cast<int>(luaL_checknumber(L, 6)), h = static_cast<int>(luaL_checknumber(L, 7));
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (w <= 0 || h <= 0 || SDL_GetWMInfo(&info) != 1 || info.subsystem != SDL_SYSWM_X11) return 0;
-    // SDL has libX11 loaded already; look the calls up instead of linking it.
-    void *x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
-    if (!x11) return 0;
-    auto get_image = reinterpret_cast<decltype(&XGetImage)>(dlsym(x11, "XGetImage"));
-    auto sync = reinterpret_cast<decltype(&XSync)>(dlsym(x11, "XSync"));
-    dlclose(x11);
-    if (!get_image || !sync) return 0;
-    info.info.x11.lock_func();
-    sync(info.info.x11.display, False);
-    XImage *img = get_image(info.info.x11.display, info.info.x11.window, x, y, static_cast<unsigned>(w),
-                            static_cast<unsigned>(h), AllPlanes, ZPixmap);
-    info.info.x11.unlock_func();
-    if (!img) return 0;
     long n = 0;
-    for (int j = 0; j < h; ++j)
-        for (int i = 0; i < w; ++i) {
-            unsigned long px = XGetPixel(img, i, j);
-            if (mask_value(px, img->red_mask) == rgb[0] && mask_value(px, img->green_mask) == rgb[1] &&
-                mask_value(px, img->blue_mask) == rgb[2])
-                ++n;
-        }
-    XDestroyImage(img);
+    bool ok = orvixtest::window_pixels(x, y, w, h, [&](int, int, const int *rgb) {
+        if (rgb[0] == want[0] && rgb[1] == want[1] && rgb[2] == want[2]) ++n;
+    });
+    if (!ok) return 0;
     lua_pushnumber(L, static_cast<double>(n));
     return 1;
 }

@@ -4,10 +4,6 @@
 #include "orvixtest.h"
 
 #include <GL/gl.h>
-#include <SDL_syswm.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <dlfcn.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -222,40 +218,17 @@ int t_gl_light(lua_State *L) {
     return 0;
 }
 
-// The lowest set bit of a colour mask and the mask's value there.
-int mask_component(unsigned long pixel, unsigned long mask) {
-    if (!mask) return 0;
-    int shift = 0;
-    while (!((mask >> shift) & 1)) ++shift;
-    unsigned long max = mask >> shift;
-    return static_cast<int>(((pixel & mask) >> shift) * 255 / max);
-}
-
 // window_pixel(x, y) -> r, g, b of one pixel as the X server shows the window
 // (y down), that is what a buffer swap has presented. Nothing without an X11
 // window.
 int t_window_pixel(lua_State *L) {
     int x = static_cast<int>(luaL_checknumber(L, 1)), y = static_cast<int>(luaL_checknumber(L, 2));
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (SDL_GetWMInfo(&info) != 1 || info.subsystem != SDL_SYSWM_X11) return 0;
-    // SDL brings libX11 in; look its functions up rather than link it again.
-    void *x11 = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
-    if (!x11) return 0;
-    auto get_image = reinterpret_cast<decltype(&XGetImage)>(dlsym(x11, "XGetImage"));
-    auto sync = reinterpret_cast<decltype(&XSync)>(dlsym(x11, "XSync"));
-    dlclose(x11);
-    if (!get_image || !sync) return 0;
-    info.info.x11.lock_func();
-    sync(info.info.x11.display, False);
-    XImage *img = get_image(info.info.x11.display, info.info.x11.window, x, y, 1, 1, AllPlanes, ZPixmap);
-    info.info.x11.unlock_func();
-    if (!img) return 0;
-    unsigned long px = XGetPixel(img, 0, 0);
-    int rgb[3] = {mask_component(px, img->red_mask), mask_component(px, img->green_mask),
-                  mask_component(px, img->blue_mask)};
-    XDestroyImage(img);
-    for (int c : rgb) lua_pushnumber(L, c);
+    int got[3] = {0, 0, 0};
+    bool ok = orvixtest::window_pixels(x, y, 1, 1, [&](int, int, const int *rgb) {
+        for (int k = 0; k < 3; ++k) got[k] = rgb[k];
+    });
+    if (!ok) return 0;
+    for (int c : got) lua_pushnumber(L, c);
     return 3;
 }
 

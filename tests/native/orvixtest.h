@@ -11,6 +11,8 @@ extern "C" {
 
 #include <SDL.h>
 
+#include <functional>
+
 namespace orvixtest {
 
 struct Registrar {
@@ -23,5 +25,10 @@ void *core_symbol(const char *name);
 // The surface at argument i (a light userdata), or the runtime's gScreen when
 // the argument is absent or nil.
 SDL_Surface *arg_surface(lua_State *L, int i);
+
+// Reads the rectangle (x, y, w, h) of SDL's X11 window as the X server shows
+// it and calls fn(i, j, rgb) for each pixel, rgb scaled to 0..255. False when
+// there is no X11 window or the image cannot be read.
+bool window_pixels(int x, int y, int w, int h, const std::function<void(int, int, const int *)> &fn);
 
 }  // namespace orvixtest
