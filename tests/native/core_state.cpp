@@ -6,6 +6,7 @@ namespace {
 
 using orvixtest::arg_surface;
 using orvixtest::core_symbol;
+using orvixtest::raw_pixel;
 
 template <typename T>
 T read_global(const char *name) {
@@ -89,16 +90,6 @@ int t_surface(lua_State *L) {
 
 static bool pixel_inside(SDL_Surface *s, int x, int y) {
     return s && s->pixels && x >= 0 && y >= 0 && x < s->w && y < s->h;
-}
-
-static Uint32 raw_pixel(SDL_Surface *s, int x, int y) {
-    const Uint8 *p = static_cast<const Uint8 *>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel;
-    switch (s->format->BytesPerPixel) {
-    case 1: return *p;
-    case 2: return *reinterpret_cast<const Uint16 *>(p);
-    case 3: return Uint32(p[0]) | Uint32(p[1]) << 8 | Uint32(p[2]) << 16;
-    default: return *reinterpret_cast<const Uint32 *>(p);
-    }
 }
 
 // pixel(surface or nil, x, y) -> the raw pixel value (nil outside).

@@ -11,16 +11,6 @@ namespace {
 using orvixtest::arg_surface;
 using orvixtest::core_symbol;
 
-Uint32 raw_at(SDL_Surface *s, int x, int y) {
-    const Uint8 *p = static_cast<const Uint8 *>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel;
-    switch (s->format->BytesPerPixel) {
-    case 1: return *p;
-    case 2: return *reinterpret_cast<const Uint16 *>(p);
-    case 3: return Uint32(p[0]) | Uint32(p[1]) << 8 | Uint32(p[2]) << 16;
-    default: return *reinterpret_cast<const Uint32 *>(p);
-    }
-}
-
 struct Locked {
     SDL_Surface *s;
     explicit Locked(SDL_Surface *surface) : s(surface) {
@@ -73,7 +63,7 @@ int t_bbox(lua_State *L) {
         for (int y = 0; y < s->h; ++y)
             for (int x = 0; x < s->w; ++x) {
                 Uint8 pr, pg, pb;
-                SDL_GetRGB(raw_at(s, x, y), s->format, &pr, &pg, &pb);
+                SDL_GetRGB(orvixtest::raw_pixel(s, x, y), s->format, &pr, &pg, &pb);
                 bool near = abs(pr - r) <= tol && abs(pg - g) <= tol && abs(pb - b) <= tol;
                 if (near == outside) continue;
                 if (x < x0) x0 = x;
@@ -101,7 +91,7 @@ int t_alpha_count(lua_State *L) {
         for (int y = 0; y < s->h; ++y)
             for (int x = 0; x < s->w; ++x) {
                 Uint8 pr, pg, pb, pa;
-                SDL_GetRGBA(raw_at(s, x, y), s->format, &pr, &pg, &pb, &pa);
+                SDL_GetRGBA(orvixtest::raw_pixel(s, x, y), s->format, &pr, &pg, &pb, &pa);
                 if (pa >= min_alpha) ++n;
             }
     }

@@ -26,6 +26,18 @@ void *core_symbol(const char *name);
 // the argument is absent or nil.
 SDL_Surface *arg_surface(lua_State *L, int i);
 
+// The raw value of pixel (x, y) of a surface with 1 to 4 bytes per pixel;
+// the caller locks the surface where SDL needs it and passes a valid position.
+inline Uint32 raw_pixel(const SDL_Surface *s, int x, int y) {
+    const Uint8 *p = static_cast<const Uint8 *>(s->pixels) + y * s->pitch + x * s->format->BytesPerPixel;
+    switch (s->format->BytesPerPixel) {
+    case 1: return *p;
+    case 2: return *reinterpret_cast<const Uint16 *>(p);
+    case 3: return Uint32(p[0]) | Uint32(p[1]) << 8 | Uint32(p[2]) << 16;
+    default: return *reinterpret_cast<const Uint32 *>(p);
+    }
+}
+
 // Reads the rectangle (x, y, w, h) of SDL's X11 window as the X server shows
 // it and calls fn(i, j, rgb) for each pixel, rgb scaled to 0..255. False when
 // there is no X11 window or the image cannot be read.
