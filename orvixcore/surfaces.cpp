@@ -52,17 +52,16 @@ int l_loadImage(lua_State *L) {
     const char *path = lua_tostring(L, 1);
     // No path at all (nil, a table, ...) fails like a missing file.
     SDL_Surface *loaded = path ? IMG_Load(path) : nullptr;
-    if (!loaded) fatal("Couldn't load image %s. Exiting.\n", path ? path : "(null)");
-    SDL_Surface *s = to_display_format(loaded);
-    if (!s) fatal("Couldn't load image %s. Exiting.\n", path);
+    SDL_Surface *s = loaded ? to_display_format(loaded) : nullptr;
+    if (!s) fatal("Couldn't load image %s. Exiting.\n", path ? path : "(null)");
     return push_surface(L, s);
 }
 
 int l_makeSurf(lua_State *L) {
     int w = arg_int(L, 1);
     int h = arg_int(L, 2);
-    // SDL keeps sizes in 16-bit pitch fields and multiplies them unchecked:
-    // sizes it cannot represent fail like any other creation failure.
+    // Sizes SDL cannot represent (a row wider than its 16-bit pitch, a pixel
+    // block larger than its int arithmetic) fail like any creation failure.
     SDL_Surface *made = nullptr;
     if (w >= 0 && h >= 0 && w <= kMaxSide && h <= 32767 && display_running())
         made = SDL_CreateRGBSurface(SDL_HWSURFACE | SDL_SRCALPHA, w, h, 32, 0, 0, 0, 0xFF);
