@@ -13,7 +13,12 @@ PACKAGES="
   fonts-dejavu-core
   sox libsox-fmt-base
   valgrind
+  emscripten chromium dpkg-dev
 "
+# Node.js may come from elsewhere with npm bundled (Debian's npm package then
+# conflicts with it): ask for Debian's only when the commands are missing.
+command -v node >/dev/null 2>&1 || PACKAGES="$PACKAGES nodejs"
+command -v npm >/dev/null 2>&1 || PACKAGES="$PACKAGES npm"
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
@@ -31,4 +36,27 @@ if [ -n "$missing" ]; then
   $SUDO apt-get update -qq
   # shellcheck disable=SC2086
   $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# The browser build compiles Lua, FreeType, libpng and zlib from Debian's
+# source packages (scripts/web.sh fetches them with apt-get source), which
+# needs deb-src lines for the same archive as the binary packages.
+if ! grep -rqsE '^(deb-src |Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  src=/etc/apt/sources.list.d/orvix-deb-src.sources
+  {
+    # Debian 12 keeps its own archive in debian.sources (deb822 format).
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+      sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources
+    fi
+    if [ -f /etc/apt/sources.list ]; then
+      sed -n 's/^deb \(.*debian.*\)$/deb-src \1/p' /etc/apt/sources.list
+    fi
+  } | $SUDO tee "$src.new" >/dev/null
+  # Only the lines of Debian's own archive: other repositories may have no sources.
+  if grep -qE '^(Types: deb-src|deb-src )' "$src.new"; then
+    $SUDO mv "$src.new" "$src"
+    $SUDO apt-get update -qq
+  else
+    $SUDO rm -f "$src.new"
+  fi
 fi
