@@ -21,9 +21,10 @@ extern SDL_Surface *video_surface;
 // Null when the size cannot be represented or memory runs out.
 SDL_Surface *make_surface(int w, int h, Uint32 rmask, Uint32 gmask, Uint32 bmask, Uint32 amask);
 
-// The key code (SDL 1.2's SDLKey) of a browser KeyboardEvent.code, or 0
-// (SDLK_UNKNOWN) for keys SDL 1.2 has no symbol for.
-int key_from_dom_code(const char *code);
+// The key code (SDL 1.2's SDLKey) of a browser key event, from its code
+// (the physical key) and key (what it types), or 0 (SDLK_UNKNOWN) for keys
+// SDL 1.2 has no symbol for.
+int key_from_dom(const char *code, const char *key);
 
 // glibc's rand() and srand(), so that Lua's math.random draws the same
 // numbers from the same seed as the native build on Linux.
