@@ -88,11 +88,11 @@ def main(argv):
         if os.path.isfile(main_lua):
             base = os.path.abspath(game)          # runs from inside the folder
             script = 'main.lua'
-            sources = folder_files(game)
+            sources = folder_files(os.path.abspath(game))
         elif os.path.isfile(named):
             base = host_cwd
             script = os.path.relpath(named, host_cwd) if not os.path.isabs(game) else os.path.abspath(named)
-            sources = folder_files(game)
+            sources = folder_files(os.path.abspath(game))
         else:
             fail('%s has neither a main.lua nor %s' % (game, os.path.basename(named)))
         title = os.path.basename(os.path.abspath(game))

@@ -20,6 +20,15 @@ const SDL_KEYS = {ArrowLeft: 276, ArrowRight: 275, ArrowUp: 273, ArrowDown: 274,
 
 const GAMES = [
   {
+    // Images, surfaces, text and shapes of every kind, still.
+    name: 'media',
+    cwd: 'tests/browser/games/media',
+    script: 'main.lua',
+    args: [path.join(env.build, 'assets')],
+    seed: 1,
+    stops: {1: [], 3: []},
+  },
+  {
     name: 'arcade',
     script: 'examples/arcade/arcade.lua',
     args: [path.join(env.build, 'examples/arcade')],
@@ -66,7 +75,7 @@ function runNative(game, frames, shots) {
     for (const a of actions) keys.push(`${frame}:${a[0]}${SDL_KEYS[a.slice(1)]}`);
   }
   const r = childProcess.spawnSync('lua5.1', [game.script, ...game.args], {
-    cwd: env.source,
+    cwd: path.join(env.source, game.cwd || ''),
     encoding: 'utf8',
     timeout: 120000,
     env: Object.assign({}, process.env, {

@@ -1,0 +1,131 @@
+// The browser build as a player meets it: keys and the mouse reach input()
+// with SDL 1.2's codes and fields, a fatal failure is shown on the page and
+// in the console, a script that needs LuaJIT's FFI says so, and sound
+// reaches the browser's audio output.
+'use strict';
+const {test, before, after} = require('node:test');
+const assert = require('node:assert');
+const h = require('./harness');
+const env = require('./env');
+
+let server, base, browser;
+
+before(async () => {
+  ({server, base} = await h.serve({
+    input: env.site('input'), fatal: env.site('fatal'), gl_spin: env.site('gl_spin'), sound: env.site('sound'),
+  }));
+  browser = await h.launch();
+});
+
+after(async () => {
+  await browser.close();
+  server.close();
+});
+
+// The lines a game printed with print().
+function printed(log) {
+  return log.filter((l) => l.type === 'log').map((l) => l.text);
+}
+
+test('keys and the mouse reach input() as SDL 1.2 reports them', async () => {
+  const {page, console: log} = await h.openGame(browser, `${base}/input`, {
+    clock: 16, stops: '5,6,7,8,9,10,11,12', env: ['ORVIX_FRAMES=14'],
+  });
+  // Where the window is on the page, once the game has set its size.
+  await h.until(page, () => window.orvix.stopped);
+  const box = await page.evaluate(() => {
+    const r = document.getElementById('screen').getBoundingClientRect();
+    return {x: r.left, y: r.top};
+  });
+  // What to do after each stop frame, and the lines the next drain prints:
+  // the event, then the state of the up arrow, the A key and the left button.
+  const steps = [
+    [async () => page.keyboard.down('ArrowUp'),
+      ['input 1 273 | up true a false | mouse 0 0 false']],
+    [async () => page.keyboard.up('ArrowUp'),
+      ['input 2 273 | up false a false | mouse 0 0 false']],
+    // A shifted letter is still the lower-case code; the state already shows
+    // every event collected, including those still queued.
+    [async () => {
+      await page.keyboard.down('Shift');
+      await page.keyboard.press('KeyA');
+      await page.keyboard.up('Shift');
+    }, ['input 1 304 | up false a false | mouse 0 0 false', 'input 1 97 | up false a false | mouse 0 0 false',
+      'input 2 97 | up false a false | mouse 0 0 false', 'input 2 304 | up false a false | mouse 0 0 false']],
+    [async () => {
+      await page.mouse.move(box.x + 13, box.y + 18);
+      await page.mouse.move(box.x + 10, box.y + 20);
+    }, ['input 5 13 18 13 18 | up false a false | mouse 10 20 false',
+      'input 5 10 20 -3 2 | up false a false | mouse 10 20 false']],
+    [async () => page.mouse.down(),
+      ['input 3 10 20 1 | up false a false | mouse 10 20 true']],
+    [async () => page.mouse.up(),
+      ['input 4 10 20 1 | up false a false | mouse 10 20 false']],
+    [async () => {
+      await page.mouse.down({button: 'right'});
+      await page.mouse.up({button: 'right'});
+    }, ['input 3 10 20 3 | up false a false | mouse 10 20 false',
+      'input 4 10 20 3 | up false a false | mouse 10 20 false']],
+    // One notch of the wheel upward: a press and a release of button 4.
+    [async () => page.mouse.wheel({deltaY: -100}),
+      ['input 3 10 20 4 | up false a false | mouse 10 20 false',
+        'input 4 10 20 4 | up false a false | mouse 10 20 false']],
+  ];
+  const expected = [];
+  for (const [act, lines] of steps) {
+    await h.until(page, () => window.orvix.stopped);
+    const before = await page.evaluate(() => window.Module.orvixState.events.length);
+    await act();
+    await h.until(page, (n) => window.Module.orvixState.events.length > n, before, 5000).catch(() => { throw new Error(`no input reached the page after step ${expected.length}`); });
+    await page.evaluate(() => window.orvix.stopped.resume());
+    expected.push(...lines);
+  }
+  await h.until(page, () => window.orvix.exitStatus !== null);
+  const got = printed(log).filter((l) => l.startsWith('input'));
+  assert.deepStrictEqual(got, expected);
+  await page.close();
+});
+
+test('a fatal failure is shown on the page and in the console', async () => {
+  const {page, console: log} = await h.openGame(browser, `${base}/fatal`);
+  await h.until(page, () => window.orvix.exitStatus !== null);
+  assert.strictEqual(await page.evaluate(() => window.orvix.exitStatus), 1);
+  const message = "Couldn't load image missing/picture.png. Exiting.";
+  assert.strictEqual(await page.$eval('#fatal', (e) => getComputedStyle(e).display), 'block');
+  assert.strictEqual(await page.$eval('#fatal', (e) => e.textContent), message);
+  assert.ok(log.some((l) => l.type === 'error' && l.text === message), JSON.stringify(log));
+  assert.deepStrictEqual(printed(log), ['Orvix init (200x100)', message]);
+  await page.close();
+});
+
+test('a script that needs LuaJIT\'s FFI gets a clear message', async () => {
+  const {page} = await h.openGame(browser, `${base}/gl_spin`);
+  await h.until(page, () => window.orvix.exitStatus !== null);
+  assert.strictEqual(await page.evaluate(() => window.orvix.exitStatus), 1);
+  const text = await page.$eval('#fatal', (e) => e.textContent);
+  assert.match(text, /^lua: .*this game needs LuaJIT's FFI \(require "ffi"\), which the browser build does not have/);
+  await page.close();
+});
+
+test('music and sounds reach the browser\'s audio output', async () => {
+  const {page, console: log} = await h.openGame(browser, `${base}/sound`, {env: ['ORVIX_FRAMES=600']});
+  // Listen to everything the game sends to the speakers.
+  await h.until(page, () => window.Module.orvixState && window.Module.orvixState.master);
+  const peak = await page.evaluate(async () => {
+    const s = window.Module.orvixState;
+    const analyser = s.audio.createAnalyser();
+    s.master.connect(analyser);
+    const buf = new Float32Array(analyser.fftSize);
+    let best = 0;
+    for (let i = 0; i < 100 && best < 0.05; i++) {
+      await new Promise((r) => setTimeout(r, 50));
+      analyser.getFloatTimeDomainData(buf);
+      for (const v of buf) best = Math.max(best, Math.abs(v));
+    }
+    return best;
+  });
+  assert.ok(peak >= 0.05, `peak level ${peak}`);
+  // The mixer's volume rules: -1 reads, 500 is held to 128, 64.9 sets 64.
+  assert.ok(printed(log).includes('volume\t128\t128\t128\t64'), JSON.stringify(printed(log)));
+  await page.close();
+});
