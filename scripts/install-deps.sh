@@ -60,3 +60,12 @@ if ! grep -rqsE '^(deb-src |Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sou
     $SUDO rm -f "$src.new"
   fi
 fi
+
+# The browser tests drive Debian's Chromium with puppeteer-core (which never
+# downloads a browser of its own), installed from the committed lock file
+# into tests/browser/node_modules.
+browser_tests=$(cd "$(dirname "$0")/.." && pwd)/tests/browser
+if [ ! -f "$browser_tests/node_modules/.package-lock.json" ] ||
+  [ "$browser_tests/package-lock.json" -nt "$browser_tests/node_modules/.package-lock.json" ]; then
+  (cd "$browser_tests" && npm ci --no-audit --no-fund --loglevel=error)
+fi

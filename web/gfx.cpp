@@ -548,7 +548,9 @@ int filled_trigon(SDL_Surface *dst, const Sint16 *vx, const Sint16 *vy, Uint32 c
             if ((y >= y1 && y < y2) || (y == maxy && y > y1 && y <= y2))
                 ints[count++] = ((65536 * (y - y1)) / (y2 - y1)) * (x2 - x1) + (65536 * x1);
         }
-        std::sort(ints, ints + count);
+        // At most three crossings: an insertion sort.
+        for (int i = 1; i < count; ++i)
+            for (int j = i; j > 0 && ints[j - 1] > ints[j]; --j) std::swap(ints[j - 1], ints[j]);
         for (int i = 0; i + 1 < count; i += 2) {
             int xa = ints[i] + 1;
             xa = (xa >> 16) + ((xa & 32768) >> 15);

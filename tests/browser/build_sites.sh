@@ -1,0 +1,20 @@
+#!/bin/sh
+# Builds the browser runtime and the sites the browser tests open, into
+# BUILD/web/<name>: build_sites.sh BUILD (a native build directory, whose
+# arcade assets and test assets the sites carry).
+set -e
+build=$(cd "${1:?usage: build_sites.sh BUILD}" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+site() {
+  name=$1
+  shift
+  WEB_OUT="$build/web/$name" sh scripts/web.sh "$@"
+}
+site arcade examples/arcade "$build/examples/arcade"
+site roguelike examples/roguelike.lua
+site gl_spin examples/gl_spin.lua
+site input tests/browser/games/input
+site fatal tests/browser/games/fatal
+site sound tests/browser/games/sound "$build/assets"
+site media tests/browser/games/media "$build/assets"
