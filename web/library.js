@@ -12,6 +12,7 @@ mergeInto(LibraryManager.library, {
     start: 0,
     lastYield: 0,
     frames: 0,       // frames presented
+    waitedMs: 0,     // time handed to the browser in pauses, for the benchmark
     stepMs: 0,       // test clock: ticks advance this much per frame, 0 for real time
     stops: [],       // test clock: frames after which the game waits for the page
     listening: false,
@@ -93,11 +94,15 @@ mergeInto(LibraryManager.library, {
 
     // Gives the browser a turn of at least ms milliseconds, then calls wake.
     pause: function(ms, wake) {
-      ORW.lastYield = performance.now();
+      var from = ORW.lastYield = performance.now();
+      var resume = function() {
+        ORW.waitedMs += performance.now() - from;
+        wake();
+      };
       if (ms > 0) {
-        setTimeout(wake, ms);
+        setTimeout(resume, ms);
       } else {
-        ORW.wakers.push(wake);
+        ORW.wakers.push(resume);
         ORW.channel.port2.postMessage(0);
       }
     },

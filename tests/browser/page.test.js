@@ -5,6 +5,9 @@
 'use strict';
 const {test, before, after} = require('node:test');
 const assert = require('node:assert');
+const fs = require('fs');
+const path = require('path');
+const zlib = require('zlib');
 const h = require('./harness');
 const env = require('./env');
 
@@ -128,4 +131,34 @@ test('music and sounds reach the browser\'s audio output', async () => {
   // The mixer's volume rules: -1 reads, 500 is held to 128, 64.9 sets 64.
   assert.ok(printed(log).includes('volume\t128\t128\t128\t64'), JSON.stringify(printed(log)));
   await page.close();
+});
+
+test('the frame timer paces the loop and the page stays responsive', async () => {
+  // 90 frames at 60 a second: 16 ms slots, less the few the timer runs
+  // unpaced while its schedule catches up with the clock after start-up.
+  const {page} = await h.openGame(browser, `${base}/input`, {env: ['ORVIX_FRAMES=90']});
+  await h.until(page, () => window.Module.orvixState && window.Module.orvixState.frames > 0);
+  const started = Date.now();
+  let slowest = 0;
+  while (await page.evaluate(() => window.orvix.exitStatus) === null) {
+    const t = Date.now();
+    await page.evaluate(() => 1);  // answered between frames, while the game waits
+    slowest = Math.max(slowest, Date.now() - t);
+    await new Promise((r) => setTimeout(r, 50));
+  }
+  const elapsed = Date.now() - started;
+  assert.ok(elapsed >= 80 * 16, `90 paced frames took ${elapsed} ms`);
+  assert.ok(slowest < 1000, `the page took ${slowest} ms to answer`);
+  await page.close();
+});
+
+test('the arcade\'s site is at most 2 MB gzipped', () => {
+  const dir = env.site('arcade');
+  let total = 0;
+  for (const f of fs.readdirSync(dir)) {
+    if (f === 'files.txt') continue;  // a list for the builder, not served
+    total += zlib.gzipSync(fs.readFileSync(path.join(dir, f)), {level: 9}).length;
+  }
+  console.log(`# arcade site: ${(total / 1048576).toFixed(2)} MB gzipped`);
+  assert.ok(total <= 2 * 1048576, `${total} bytes`);
 });
