@@ -57,10 +57,13 @@ mergeInto(LibraryManager.library, {
       window.addEventListener('keydown', key(1), true);
       window.addEventListener('keyup', key(2), true);
       var c = ORW.canvas;
+      // Window pixels under the pointer. A scaled canvas (full screen) keeps
+      // its shape inside its box, centred, so the scale is the smaller one.
       function pos(e) {
         var r = c.getBoundingClientRect();
-        var x = Math.floor((e.clientX - r.left) * c.width / (r.width || 1));
-        var y = Math.floor((e.clientY - r.top) * c.height / (r.height || 1));
+        var scale = Math.min(r.width / c.width, r.height / c.height) || 1;
+        var left = r.left + (r.width - c.width * scale) / 2, top = r.top + (r.height - c.height * scale) / 2;
+        var x = Math.floor((e.clientX - left) / scale), y = Math.floor((e.clientY - top) / scale);
         return [Math.max(0, Math.min(c.width - 1, x)), Math.max(0, Math.min(c.height - 1, y))];
       }
       // SDL numbers the buttons 1 left, 2 middle, 3 right.

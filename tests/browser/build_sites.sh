@@ -16,5 +16,6 @@ site roguelike examples/roguelike.lua
 site gl_spin examples/gl_spin.lua
 site input tests/browser/games/input
 site fatal tests/browser/games/fatal
+site opengl tests/browser/games/opengl
 site sound tests/browser/games/sound "$build/assets"
 site media tests/browser/games/media "$build/assets"

@@ -15,7 +15,7 @@ let server, base, browser;
 
 before(async () => {
   ({server, base} = await h.serve({
-    input: env.site('input'), fatal: env.site('fatal'), gl_spin: env.site('gl_spin'), sound: env.site('sound'),
+    input: env.site('input'), fatal: env.site('fatal'), opengl: env.site('opengl'), gl_spin: env.site('gl_spin'), sound: env.site('sound'),
   }));
   browser = await h.launch();
 });
@@ -89,17 +89,27 @@ test('keys and the mouse reach input() as SDL 1.2 reports them', async () => {
   await page.close();
 });
 
-test('a fatal failure is shown on the page and in the console', async () => {
-  const {page, console: log} = await h.openGame(browser, `${base}/fatal`);
-  await h.until(page, () => window.orvix.exitStatus !== null);
-  assert.strictEqual(await page.evaluate(() => window.orvix.exitStatus), 1);
-  const message = "Couldn't load image missing/picture.png. Exiting.";
-  assert.strictEqual(await page.$eval('#fatal', (e) => getComputedStyle(e).display), 'block');
-  assert.strictEqual(await page.$eval('#fatal', (e) => e.textContent), message);
-  assert.ok(log.some((l) => l.type === 'error' && l.text === message), JSON.stringify(log));
-  assert.deepStrictEqual(printed(log), ['Orvix init (200x100)', message]);
-  await page.close();
-});
+// A failure that ends the game: its message, shown on the page and in the
+// console, and the status 1.
+const FATAL = [
+  {site: 'fatal', lines: ['Orvix init (200x100)', "Couldn't load image missing/picture.png. Exiting."]},
+  {site: 'opengl', lines: ['Orvix init (64x48), OpenGL mode',
+    "Couldn't set 64x48 video mode: OpenGL is not available in the browser build"]},
+];
+
+for (const c of FATAL) {
+  test(`a fatal failure is shown on the page and in the console (${c.site})`, async () => {
+    const {page, console: log} = await h.openGame(browser, `${base}/${c.site}`);
+    await h.until(page, () => window.orvix.exitStatus !== null);
+    assert.strictEqual(await page.evaluate(() => window.orvix.exitStatus), 1);
+    const message = c.lines[c.lines.length - 1];
+    assert.strictEqual(await page.$eval('#fatal', (e) => getComputedStyle(e).display), 'block');
+    assert.strictEqual(await page.$eval('#fatal', (e) => e.textContent), message);
+    assert.ok(log.some((l) => l.type === 'error' && l.text === message), JSON.stringify(log));
+    assert.deepStrictEqual(printed(log), c.lines);
+    await page.close();
+  });
+}
 
 test('a script that needs LuaJIT\'s FFI gets a clear message', async () => {
   const {page} = await h.openGame(browser, `${base}/gl_spin`);
