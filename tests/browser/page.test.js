@@ -32,14 +32,17 @@ function printed(log) {
 
 test('keys and the mouse reach input() as SDL 1.2 reports them', async () => {
   const {page, console: log} = await h.openGame(browser, `${base}/input`, {
-    clock: 16, stops: '5,6,7,8,9,10,11,12', env: ['ORVIX_FRAMES=14'],
+    clock: 16, stops: '5,6,7,8,9,10,11,12,13,14', env: ['ORVIX_FRAMES=16'],
   });
   // Where the window is on the page, once the game has set its size.
   await h.until(page, () => window.orvix.stopped);
   const box = await page.evaluate(() => {
-    const r = document.getElementById('screen').getBoundingClientRect();
-    return {x: r.left, y: r.top};
+    const c = document.getElementById('screen');
+    const r = c.getBoundingClientRect();
+    return {x: r.left, y: r.top, width: c.width, height: c.height, cursor: getComputedStyle(c).cursor};
   });
+  // The window has the size init asked for; showCursor(false) hid the pointer.
+  assert.deepStrictEqual([box.width, box.height, box.cursor], [320, 240, 'none']);
   // What to do after each stop frame, and the lines the next drain prints:
   // the event, then the state of the up arrow, the A key and the left button.
   const steps = [
@@ -73,6 +76,11 @@ test('keys and the mouse reach input() as SDL 1.2 reports them', async () => {
     [async () => page.mouse.wheel({deltaY: -100}),
       ['input 3 10 20 4 | up false a false | mouse 10 20 false',
         'input 4 10 20 4 | up false a false | mouse 10 20 false']],
+    // A key held while the page loses the focus is released.
+    [async () => page.keyboard.down('ArrowUp'),
+      ['input 1 273 | up true a false | mouse 10 20 false']],
+    [async () => page.evaluate(() => window.dispatchEvent(new Event('blur'))),
+      ['input 2 273 | up false a false | mouse 10 20 false']],
   ];
   const expected = [];
   for (const [act, lines] of steps) {

@@ -2,6 +2,7 @@
 -- per event: what the browser test compares with what SDL 1.2 reports natively.
 local O = require "orvixcore"
 O.init(320, 240)
+O.showCursor(false)
 local frames = tonumber(os.getenv("ORVIX_FRAMES")) or 600
 for _ = 1, frames do
   while true do
