@@ -21,6 +21,10 @@ extern SDL_Surface *video_surface;
 // Null when the size cannot be represented or memory runs out.
 SDL_Surface *make_surface(int w, int h, Uint32 rmask, Uint32 gmask, Uint32 bmask, Uint32 amask);
 
+// The whole of a file in memory (malloc'd, *size bytes), or null with SDL's
+// error text set when it cannot be opened or read, or is empty.
+unsigned char *read_file(const char *path, long *size);
+
 // The key code (SDL 1.2's SDLKey) of a browser key event, from its code
 // (the physical key) and key (what it types), or 0 (SDLK_UNKNOWN) for keys
 // SDL 1.2 has no symbol for.

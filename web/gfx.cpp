@@ -89,27 +89,19 @@ void fill_clipped(SDL_Surface *dst, int x1, int y1, int x2, int y2, Uint32 color
     }
 }
 
-int hline(SDL_Surface *dst, int x1, int x2, int y, Uint32 color) {
+// The pixels between two corners given in any order, clipped.
+int fill_rect(SDL_Surface *dst, int x1, int y1, int x2, int y2, Uint32 color) {
     Clip c(dst);
     if (c.empty()) return 0;
     if (x1 > x2) std::swap(x1, x2);
-    if (x2 < c.left || x1 > c.right || y < c.top || y > c.bottom) return 0;
-    if (x1 < c.left) x1 = c.left;
-    if (x2 > c.right) x2 = c.right;
-    fill_clipped(dst, x1, y, x2, y, color);
+    if (y1 > y2) std::swap(y1, y2);
+    if (x2 < c.left || x1 > c.right || y2 < c.top || y1 > c.bottom) return 0;
+    fill_clipped(dst, std::max(x1, c.left), std::max(y1, c.top), std::min(x2, c.right), std::min(y2, c.bottom), color);
     return 0;
 }
 
-int vline(SDL_Surface *dst, int x, int y1, int y2, Uint32 color) {
-    Clip c(dst);
-    if (c.empty()) return 0;
-    if (y1 > y2) std::swap(y1, y2);
-    if (x < c.left || x > c.right || y2 < c.top || y1 > c.bottom) return 0;
-    if (y1 < c.top) y1 = c.top;
-    if (y2 > c.bottom) y2 = c.bottom;
-    fill_clipped(dst, x, y1, x, y2, color);
-    return 0;
-}
+int hline(SDL_Surface *dst, int x1, int x2, int y, Uint32 color) { return fill_rect(dst, x1, y, x2, y, color); }
+int vline(SDL_Surface *dst, int x, int y1, int y2, Uint32 color) { return fill_rect(dst, x, y1, x, y2, color); }
 
 // Cohen-Sutherland clipping to the clip rectangle, with SDL_gfx's
 // single-precision slope. False when nothing of the line is visible.
@@ -186,28 +178,20 @@ int line(SDL_Surface *dst, Sint16 x1, Sint16 y1, Sint16 x2, Sint16 y2, Uint32 co
     // Translucent: a midpoint walk that blends each pixel once.
     int ax = std::abs(dx) << 1, ay = std::abs(dy) << 1;
     int x = x1, y = y1;
-    if (ax > ay) {
-        int d = ay - (ax >> 1);
-        while (x != x2) {
-            pixel(dst, x, y, color);
-            if (d > 0 || (d == 0 && sx == 1)) {
-                y += sy;
-                d -= ax;
-            }
-            x += sx;
-            d += ay;
+    bool xmajor = ax > ay;
+    int &major = xmajor ? x : y, &minor = xmajor ? y : x;
+    int end = xmajor ? x2 : y2, amaj = xmajor ? ax : ay, amin = xmajor ? ay : ax;
+    int smaj = xmajor ? sx : sy, smin = xmajor ? sy : sx;
+    int d = amin - (amaj >> 1);
+    while (major != end) {
+        pixel(dst, x, y, color);
+        // Ties step the minor axis only when the major one runs forward.
+        if (d > 0 || (d == 0 && smaj == 1)) {
+            minor += smin;
+            d -= amaj;
         }
-    } else {
-        int d = ax - (ay >> 1);
-        while (y != y2) {
-            pixel(dst, x, y, color);
-            if (d > 0 || (d == 0 && sy == 1)) {
-                x += sx;
-                d -= ay;
-            }
-            y += sy;
-            d += ax;
-        }
+        major += smaj;
+        d += amin;
     }
     pixel(dst, x, y, color);
     return 0;
@@ -287,19 +271,11 @@ bool box_outside(SDL_Surface *dst, int x1, int y1, int x2, int y2) {
 }
 
 int box(SDL_Surface *dst, Sint16 x1, Sint16 y1, Sint16 x2, Sint16 y2, Uint32 color) {
-    Clip c(dst);
-    if (c.empty()) return 0;
     if (x1 == x2 && y1 == y2) {
         pixel(dst, x1, y1, color);
         return 0;
     }
-    if (x1 == x2) return vline(dst, x1, y1, y2, color);
-    if (y1 == y2) return hline(dst, x1, x2, y1, color);
-    int ax1 = std::min(x1, x2), ax2 = std::max(x1, x2), ay1 = std::min(y1, y2), ay2 = std::max(y1, y2);
-    if (ax2 < c.left || ax1 > c.right || ay2 < c.top || ay1 > c.bottom) return 0;
-    fill_clipped(dst, std::max(ax1, c.left), std::max(ay1, c.top), std::min(ax2, c.right), std::min(ay2, c.bottom),
-                 color);
-    return 0;
+    return fill_rect(dst, x1, y1, x2, y2, color);
 }
 
 int rectangle(SDL_Surface *dst, Sint16 x1, Sint16 y1, Sint16 x2, Sint16 y2, Uint32 color) {
@@ -319,6 +295,22 @@ int rectangle(SDL_Surface *dst, Sint16 x1, Sint16 y1, Sint16 x2, Sint16 y2, Uint
         vline(dst, x2, y1 + 1, y2 - 1, color);
     }
     return 0;
+}
+
+// One step of the midpoint circle from the top (cx 0, cy rad) down to the
+// diagonal: x always advances, y when the error says so.
+inline void midpoint_step(int &cx, int &cy, int &df, int &d_e, int &d_se) {
+    if (df < 0) {
+        df += d_e;
+        d_e += 2;
+        d_se += 2;
+    } else {
+        df += d_se;
+        d_e += 2;
+        d_se += 4;
+        cy--;
+    }
+    cx++;
 }
 
 // The midpoint circle: eight symmetric points per step, each drawn once.
@@ -352,17 +344,7 @@ int circle(SDL_Surface *dst, Sint16 x, Sint16 y, Sint16 rad, Uint32 color) {
             pixel(dst, xmcy, y, color);
             pixel(dst, xpcy, y, color);
         }
-        if (df < 0) {
-            df += d_e;
-            d_e += 2;
-            d_se += 2;
-        } else {
-            df += d_se;
-            d_e += 2;
-            d_se += 4;
-            cy--;
-        }
-        cx++;
+        midpoint_step(cx, cy, df, d_e, d_se);
     } while (cx <= cy);
     return 0;
 }
@@ -399,17 +381,7 @@ int filled_circle(SDL_Surface *dst, Sint16 x, Sint16 y, Sint16 rad, Uint32 color
             }
             ocx = cx;
         }
-        if (df < 0) {
-            df += d_e;
-            d_e += 2;
-            d_se += 2;
-        } else {
-            df += d_se;
-            d_e += 2;
-            d_se += 4;
-            cy--;
-        }
-        cx++;
+        midpoint_step(cx, cy, df, d_e, d_se);
     } while (cx <= cy);
     return 0;
 }

@@ -120,21 +120,13 @@ SDL_Surface *load_bmp(const unsigned char *d, size_t size) {
 }  // namespace
 
 extern "C" SDL_Surface *IMG_Load(const char *file) {
-    FILE *f = file ? fopen(file, "rb") : nullptr;
-    if (!f) {
-        SDL_SetError("Couldn't open %s", file ? file : "(null)");
-        return nullptr;
-    }
-    fseek(f, 0, SEEK_END);
-    long size = ftell(f);
-    fseek(f, 0, SEEK_SET);
-    unsigned char *data = size > 0 ? static_cast<unsigned char *>(malloc(size_t(size))) : nullptr;
-    bool ok = data && fread(data, 1, size_t(size), f) == size_t(size);
-    fclose(f);
+    long size = 0;
+    unsigned char *data = orw::read_file(file, &size);
+    if (!data) return nullptr;
     SDL_Surface *s = nullptr;
-    if (ok && size >= 8 && !png_sig_cmp(data, 0, 8)) {
+    if (size >= 8 && !png_sig_cmp(data, 0, 8)) {
         s = load_png(data, size_t(size));
-    } else if (ok && size >= 2 && data[0] == 'B' && data[1] == 'M') {
+    } else if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
         s = load_bmp(data, size_t(size));
         if (!s) SDL_SetError("Unsupported BMP file");
     } else {

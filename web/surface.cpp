@@ -141,6 +141,26 @@ void copy_pixels(SDL_Surface *src, int sx, int sy, SDL_Surface *dst, int dx, int
     }
 }
 
+// One axis of a blit: a run of len pixels from s in a source of size pixels
+// lands at d; the target's clip spans span pixels from lo. The run is cut to
+// both, moving the start in step.
+void clip_axis(int &s, int &len, int &d, int size, int lo, int span) {
+    if (s < 0) {
+        len += s;
+        d -= s;
+        s = 0;
+    }
+    if (size - s < len) len = size - s;
+    int skip = lo - d;
+    if (skip > 0) {
+        len -= skip;
+        d += skip;
+        s += skip;
+    }
+    int over = d + len - lo - span;
+    if (over > 0) len -= over;
+}
+
 bool intersect(const SDL_Rect *a, const SDL_Rect *b, SDL_Rect *out) {
     int x0 = a->x > b->x ? a->x : b->x;
     int y0 = a->y > b->y ? a->y : b->y;
@@ -186,6 +206,24 @@ SDL_Surface *make_surface(int w, int h, Uint32 rmask, Uint32 gmask, Uint32 bmask
     s->clip_rect.h = static_cast<Uint16>(h);
     s->refcount = 1;
     return s;
+}
+
+unsigned char *read_file(const char *path, long *size) {
+    FILE *f = path ? fopen(path, "rb") : nullptr;
+    if (!f) {
+        SDL_SetError("Couldn't open %s", path ? path : "(null)");
+        return nullptr;
+    }
+    long n = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
+    unsigned char *data = (n > 0 && fseek(f, 0, SEEK_SET) == 0) ? static_cast<unsigned char *>(malloc(size_t(n))) : nullptr;
+    if (data && fread(data, 1, size_t(n), f) != size_t(n)) {
+        free(data);
+        data = nullptr;
+    }
+    fclose(f);
+    if (!data) SDL_SetError("Couldn't read %s", path);
+    *size = n;
+    return data;
 }
 
 }  // namespace orw
@@ -289,46 +327,13 @@ int SDL_UpperBlit(SDL_Surface *src, SDL_Rect *srcrect, SDL_Surface *dst, SDL_Rec
     }
     // Clip the source rectangle to the source, then the destination to the
     // target's clip rectangle, moving the source corner along.
-    int srcx, srcy, w, h;
-    if (srcrect) {
-        srcx = srcrect->x;
-        w = srcrect->w;
-        if (srcx < 0) {
-            w += srcx;
-            dstrect->x = static_cast<Sint16>(dstrect->x - srcx);
-            srcx = 0;
-        }
-        if (src->w - srcx < w) w = src->w - srcx;
-        srcy = srcrect->y;
-        h = srcrect->h;
-        if (srcy < 0) {
-            h += srcy;
-            dstrect->y = static_cast<Sint16>(dstrect->y - srcy);
-            srcy = 0;
-        }
-        if (src->h - srcy < h) h = src->h - srcy;
-    } else {
-        srcx = srcy = 0;
-        w = src->w;
-        h = src->h;
-    }
-    const SDL_Rect *clip = &dst->clip_rect;
-    int dx = clip->x - dstrect->x;
-    if (dx > 0) {
-        w -= dx;
-        dstrect->x = static_cast<Sint16>(dstrect->x + dx);
-        srcx += dx;
-    }
-    dx = dstrect->x + w - clip->x - clip->w;
-    if (dx > 0) w -= dx;
-    int dy = clip->y - dstrect->y;
-    if (dy > 0) {
-        h -= dy;
-        dstrect->y = static_cast<Sint16>(dstrect->y + dy);
-        srcy += dy;
-    }
-    dy = dstrect->y + h - clip->y - clip->h;
-    if (dy > 0) h -= dy;
+    int srcx = srcrect ? srcrect->x : 0, w = srcrect ? srcrect->w : src->w;
+    int srcy = srcrect ? srcrect->y : 0, h = srcrect ? srcrect->h : src->h;
+    int dx = dstrect->x, dy = dstrect->y;
+    orw::clip_axis(srcx, w, dx, src->w, dst->clip_rect.x, dst->clip_rect.w);
+    orw::clip_axis(srcy, h, dy, src->h, dst->clip_rect.y, dst->clip_rect.h);
+    dstrect->x = static_cast<Sint16>(dx);
+    dstrect->y = static_cast<Sint16>(dy);
 
     if (w <= 0 || h <= 0) {
         dstrect->w = dstrect->h = 0;

@@ -184,21 +184,11 @@ TTF_Font *TTF_OpenFont(const char *file, int ptsize) {
         fail("Library not initialized");
         return nullptr;
     }
-    FILE *f = file ? fopen(file, "rb") : nullptr;
-    if (!f) {
-        SDL_SetError("Couldn't open %s", file ? file : "(null)");
-        return nullptr;
-    }
-    fseek(f, 0, SEEK_END);
-    long size = ftell(f);
-    fseek(f, 0, SEEK_SET);
-    unsigned char *data = size > 0 ? static_cast<unsigned char *>(malloc(size_t(size))) : nullptr;
-    bool read = data && fread(data, 1, size_t(size), f) == size_t(size);
-    fclose(f);
-    TTF_Font *font = read ? static_cast<TTF_Font *>(calloc(1, sizeof(TTF_Font))) : nullptr;
+    long size = 0;
+    unsigned char *data = orw::read_file(file, &size);
+    TTF_Font *font = data ? static_cast<TTF_Font *>(calloc(1, sizeof(TTF_Font))) : nullptr;
     if (!font) {
         free(data);
-        fail("Couldn't load font file");
         return nullptr;
     }
     font->data = data;
