@@ -117,6 +117,7 @@ mergeInto(LibraryManager.library, {
       ORW.resuming = true;
       a.resume().then(function() {
         ORW.resuming = false;
+        if (Module['onAudioStart']) Module['onAudioStart']();
         var m = ORW.music;
         if (m && !m.src && !m.paused) ORW.startMusic(m.offset);
       }, function() { ORW.resuming = false; });
@@ -237,6 +238,7 @@ mergeInto(LibraryManager.library, {
       ORW.master.connect(ORW.audio.destination);
       ORW.musicGain = ORW.audio.createGain();
       ORW.musicGain.connect(ORW.master);
+      if (ORW.audio.state === 'running' && Module['onAudioStart']) Module['onAudioStart']();
     }
     return 1;
   },

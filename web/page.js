@@ -67,6 +67,9 @@ var Module = (function() {
       status.textContent = 'Click the game or press a key to hear its sound.';
       canvas.focus();
     },
+    onAudioStart: function() {
+      if (window.orvix.exitStatus === null) status.textContent = '';
+    },
     onVideoMode: function(w, h) {
       document.title = game.title;
     },
