@@ -131,9 +131,11 @@ def main(argv):
             for f in folder_files(host):
                 add(f, os.path.join(name, os.path.relpath(f, host)))
 
+    # The game's own files sit where the script's path says: under the
+    # working directory, or at their absolute paths for a game named by one.
     for src in sources:
         rel = os.path.relpath(src, base)
-        add(src, rel if not rel.startswith('..') else src)
+        add(src, src if os.path.isabs(script) or rel.startswith('..') else rel)
     lua_sources = [s for s in sources if s.endswith('.lua')]
     strings = lua_strings(lua_sources)
     for s in sorted(strings):
@@ -173,7 +175,7 @@ def main(argv):
         sys.stderr.write(packed.stdout)
         fail('packing the files failed')
 
-    config = {'title': title, 'script': script if os.path.isabs(script) else script,
+    config = {'title': title, 'script': script,
               'args': args, 'cwd': VFS_CWD}
     with open(os.path.join(web, 'page.html'), encoding='utf-8') as f:
         page = f.read()

@@ -61,6 +61,8 @@ var Module = (function() {
     printErr: function(text) { output(text, true); },
     preRun: [function() {
       for (var name in env) Module.ENV[name] = env[name];
+      // The working directory exists even when no file of the game is in it.
+      try { Module.FS.mkdirTree(game.cwd); } catch (e) { /* already there */ }
       Module.FS.chdir(game.cwd);
     }],
     onRuntimeInitialized: function() {

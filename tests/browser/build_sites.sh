@@ -13,7 +13,8 @@ site() {
 }
 site arcade examples/arcade "$build/examples/arcade"
 site roguelike examples/roguelike.lua
-site gl_spin examples/gl_spin.lua
+# Named by its absolute path: packed at that path, run from there.
+site gl_spin "$root/examples/gl_spin.lua"
 site input tests/browser/games/input
 site fatal tests/browser/games/fatal
 site opengl tests/browser/games/opengl
