@@ -146,6 +146,15 @@ test('music and sounds reach the browser\'s audio output', async () => {
     return best;
   });
   assert.ok(peak >= 0.05, `peak level ${peak}`);
+  // Eight channels, all taken by the long sound (the beep found none free);
+  // the music playing after a pause and a resume.
+  const state = await page.evaluate(() => {
+    const s = window.Module.orvixState;
+    const busy = s.channels.filter(Boolean);
+    return {busy: busy.length, sounds: new Set(busy.map((c) => c.id)).size,
+      music: !!(s.music && s.music.src && !s.music.paused)};
+  });
+  assert.deepStrictEqual(state, {busy: 8, sounds: 1, music: true});
   // The mixer's volume rules: -1 reads, 500 is held to 128, 64.9 sets 64.
   assert.ok(printed(log).includes('volume\t128\t128\t128\t64'), JSON.stringify(printed(log)));
   await page.close();

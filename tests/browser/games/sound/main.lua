@@ -6,14 +6,20 @@ local tune = O.loadMusic(arg[1] .. "/tune.ogg")
 local beep = O.loadSound(arg[1] .. "/beep.wav")
 print("volume", O.musicVolume(-1), O.musicVolume(500), O.musicVolume(64.9), O.musicVolume(-1))
 O.playMusic(tune, -1)
+-- Paused and resumed: the music plays on.
+O.pauseMusic()
+O.pauseMusic()
+-- Nine plays of a 3 s sound for the eight channels: the ninth, and the beep
+-- after it, find no free channel.
+local long = O.loadSound(arg[1] .. "/long.wav")
+for _ = 1, 9 do O.playSound(long, 0) end
 O.playSound(beep, 2)
-O.pauseMusic()
-O.pauseMusic()
 local frames = tonumber(os.getenv("ORVIX_FRAMES")) or 120
 for _ = 1, frames do
   O.flip()
   O.timer(60)
 end
+O.freeSound(long)
 O.freeSound(beep)
 O.freeMusic(tune)
 O.quit()
