@@ -1,7 +1,10 @@
-// IMG_Load for the browser build: PNG through libpng and uncompressed BMP,
-// each decoded into a 32-bit surface with the image's own alpha (opaque where
-// the file has none), which SDL_DisplayFormatAlpha then converts as natively.
+// IMG_Load for the browser build: PNG through libpng and uncompressed BMP
+// here, every other format the browser reads (JPEG, GIF, WebP, ...) through
+// the browser; each into a 32-bit surface with the image's own alpha
+// (opaque where the file has none), which SDL_DisplayFormatAlpha then
+// converts as natively.
 #include "backend.h"
+#include "web.h"
 
 #include <SDL_image.h>
 #include <png.h>
@@ -130,7 +133,12 @@ extern "C" SDL_Surface *IMG_Load(const char *file) {
         s = load_bmp(data, size_t(size));
         if (!s) SDL_SetError("Unsupported BMP file");
     } else {
-        SDL_SetError("Unsupported image format");
+        int w = 0, h = 0;
+        Uint8 *rgba = orw_js_image_decode(data, int(size), &w, &h);
+        s = rgba ? orw::make_surface(w, h, kR, kG, kB, kA) : nullptr;
+        if (s) memcpy(s->pixels, rgba, size_t(w) * size_t(h) * 4);
+        free(rgba);
+        if (!s) SDL_SetError("Unsupported image format");
     }
     free(data);
     return s;

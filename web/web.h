@@ -29,6 +29,10 @@ void orw_js_show_cursor(int show);
 // Takes the oldest queued input record: its kind (0 when none), up to four
 // numbers, and for keys the code and key strings.
 int orw_js_take_event(int *fields, char *code, int codecap, char *key, int keycap);
+// Images in formats the backend does not decode itself (JPEG, GIF, WebP...),
+// decoded by the browser (asynchronous): RGBA bytes in a malloc'd block, or
+// null when the browser cannot read them.
+Uint8 *orw_js_image_decode(const void *data, int size, int *w, int *h);
 // Audio. Sounds are decoded by the browser (asynchronous) into numbered
 // buffers; playing, pausing and volume go to Web Audio.
 int orw_js_audio_open(void);

@@ -17,6 +17,10 @@ site roguelike examples/roguelike.lua
 site gl_spin "$root/examples/gl_spin.lua"
 site input tests/browser/games/input
 site fatal tests/browser/games/fatal
+# A PNG cut short: libpng's error path.
+mkdir -p "$build/web"
+head -c 200 "$build/assets/sprite.png" >"$build/web/truncated.png"
+site truncated tests/browser/games/fatal "$build/web/truncated.png"
 site opengl tests/browser/games/opengl
 site sound tests/browser/games/sound "$build/assets"
 site media tests/browser/games/media "$build/assets"

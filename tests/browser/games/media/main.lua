@@ -1,4 +1,4 @@
--- Images (PNG with alpha, BMP), off-screen surfaces, text in both modes and
+-- Images (PNG with alpha, BMP, JPEG), off-screen surfaces, text in both modes and
 -- shapes of every kind on one screen: the browser test compares it with the
 -- same script run natively. The images come from the folder in arg[1].
 local O = require "orvixcore"
@@ -6,6 +6,7 @@ O.init(320, 240)
 local dir = arg[1]
 local sprite = O.loadImage(dir .. "/sprite.png")
 local halves = O.loadImage(dir .. "/halves.bmp")
+local flat = O.loadImage(dir .. "/flat.jpg")
 local font = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 15)
 local mono = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", 11)
 local label, lw = O.printFont(font, "Surface text: caf\195\169 \226\153\165", 255, 255, 0, 0, 0, nil, true)
@@ -19,6 +20,7 @@ for f = 1, frames do
   O.fill(10, 10, 60, 40, 200, 50, 50, 255)
   O.blit(sprite, 20 + f, 20)
   O.blit(halves, 80, 20)
+  O.blit(flat, 80, 40)
   O.blit(card, 110, 5)
   O.blit(label, 5, 200)
   O.printFont(font, "Orvix " .. f, 180, 220, 255, 220, 70)
