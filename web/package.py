@@ -155,8 +155,8 @@ def main(argv):
         if a and not a.startswith('-') and os.path.exists(a if os.path.isabs(a) else os.path.join(base, a)):
             add_path(a)
     for e in extra:
-        if not os.path.exists(e):
-            fail('--file %s: no such file' % e)
+        if not os.path.exists(e if os.path.isabs(e) else os.path.join(base, e)):
+            fail('--file %s: no such file where the script runs (%s)' % (e, base))
         add_path(e)
 
     os.makedirs(out, exist_ok=True)
