@@ -132,8 +132,21 @@ test('a script that needs LuaJIT\'s FFI gets a clear message', async () => {
 
 test('music and sounds reach the browser\'s audio output', async () => {
   const {page, console: log} = await h.openGame(browser, `${base}/sound`, {env: ['ORVIX_FRAMES=600']});
+  const started = Date.now();
+  while (!printed(log).includes('playing')) {
+    assert.ok(Date.now() - started < 60000, 'the game never started playing');
+    await new Promise((r) => setTimeout(r, 20));
+  }
+  // Eight channels, all taken by the endless sound (the beep found none
+  // free); the music playing after a pause and a resume.
+  const state = await page.evaluate(() => {
+    const s = window.Module.orvixState;
+    const busy = s.channels.filter(Boolean);
+    return {busy: busy.length, sounds: new Set(busy.map((c) => c.id)).size,
+      music: !!(s.music && s.music.src && !s.music.paused)};
+  });
+  assert.deepStrictEqual(state, {busy: 8, sounds: 1, music: true});
   // Listen to everything the game sends to the speakers.
-  await h.until(page, () => window.Module.orvixState && window.Module.orvixState.master);
   const peak = await page.evaluate(async () => {
     const s = window.Module.orvixState;
     const analyser = s.audio.createAnalyser();
@@ -148,15 +161,6 @@ test('music and sounds reach the browser\'s audio output', async () => {
     return best;
   });
   assert.ok(peak >= 0.05, `peak level ${peak}`);
-  // Eight channels, all taken by the long sound (the beep found none free);
-  // the music playing after a pause and a resume.
-  const state = await page.evaluate(() => {
-    const s = window.Module.orvixState;
-    const busy = s.channels.filter(Boolean);
-    return {busy: busy.length, sounds: new Set(busy.map((c) => c.id)).size,
-      music: !!(s.music && s.music.src && !s.music.paused)};
-  });
-  assert.deepStrictEqual(state, {busy: 8, sounds: 1, music: true});
   // The mixer's volume rules: -1 reads, 500 is held to 128, 64.9 sets 64.
   assert.ok(printed(log).includes('volume\t128\t128\t128\t64'), JSON.stringify(printed(log)));
   await page.close();
