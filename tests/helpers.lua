@@ -36,7 +36,8 @@ end
 
 -- Runs a Lua chunk in a child process of the same host, with the modules on
 -- its path. opts.env: table of extra environment variables (values may be
--- false to unset them). Returns exit status, standard output, standard error.
+-- false to unset them); opts.timeout: seconds after which the child is ended
+-- (status 124). Returns exit status, standard output, standard error.
 function M.run_child(code, opts)
   opts = opts or {}
   local script = M.tmpname(".lua")
@@ -54,7 +55,8 @@ function M.run_child(code, opts)
       env[#env + 1] = k .. "=" .. shell_quote(v)
     end
   end
-  local cmd = "env " .. table.concat(env, " ") .. " " .. shell_quote(M.lua) .. " " .. shell_quote(script)
+  local limit = opts.timeout and ("timeout " .. opts.timeout .. " ") or ""
+  local cmd = "env " .. table.concat(env, " ") .. " " .. limit .. shell_quote(M.lua) .. " " .. shell_quote(script)
     .. " >" .. shell_quote(out) .. " 2>" .. shell_quote(err) .. "; echo $?"
   local p = assert(io.popen(cmd))
   local status = tonumber(p:read("*l"))
