@@ -67,7 +67,7 @@ fi
 
 echo "== build ($build)"
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+  cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=Release -DORVIX_BENCH=ON >/dev/null
 fi
 cmake --build "$build" -j2 --target bench >/dev/null
 

@@ -43,12 +43,16 @@ int l_curses_init(lua_State *L) {
     int size = arg_int(L, 4);
 
     printf("Orvix init (%dx%d), curses mode\n", CC.cols, CC.rows);
-    start_sdl(SDL_INIT_AUDIO | SDL_INIT_VIDEO);
+    start_sdl(SDL_INIT_VIDEO);
     start_ttf();
     start_mixer();
 
-    if (!path) SDL_SetError("no font path");
-    CC.font = path ? TTF_OpenFont(path, size) : nullptr;
+    if (!path)
+        SDL_SetError("no font path");
+    else if (!font_size_usable(size))
+        SDL_SetError("font size out of range");
+    else
+        CC.font = TTF_OpenFont(path, size);
     if (!CC.font) fatal("Couldn't load font: %s\n", SDL_GetError());
 
     // A face with no metrics for '@' still gets a usable cell: half its height.
@@ -62,7 +66,7 @@ int l_curses_init(lua_State *L) {
     // are reported as they are. Within the bound, count cannot overflow.
     long long width = static_cast<long long>(CC.cellW) * CC.cols;
     long long height = static_cast<long long>(CC.cellH) * CC.rows;
-    if (CC.cols < 1 || CC.rows < 1 || width > kMaxSide || height > kMaxSide) {
+    if (CC.cols < 1 || CC.rows < 1 || width > kMaxSide || height > kMaxWindowHeight) {
         SDL_SetError("grid size out of range");
         gScreen = nullptr;
     } else {

@@ -17,12 +17,26 @@ void start_ttf() {
     if (TTF_Init() < 0) fatal("Couldn't initialize SDL_ttf: %s\n", SDL_GetError());
 }
 
+// At exit the libraries' destructors run while SDL's audio thread may still
+// be mixing, and the SDL2-based SDL 1.2 library's thread then calls through a
+// function table its destructor has already cleared. Closing the device first
+// ends the thread. quit closes it itself, so this acts only for a game that
+// ends without quit: a fatal load, a script error, the script's end.
+static void close_audio_at_exit() {
+    if (g_mixer_open) SDL_CloseAudio();
+}
+
 void start_mixer() {
+    // Audio starts on its own, after the rest, and its result is left to the
+    // mixer: one of the SDL 1.2 libraries fails a whole SDL_Init when no audio
+    // device opens, and a game without sound must still start.
+    SDL_InitSubSystem(SDL_INIT_AUDIO);
     if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 4096) < 0) {
         printf("Couldn't initialize SDL_mixer: %s\n", SDL_GetError());
         sound_on = 0;
     } else {
         g_mixer_open = true;
+        atexit(close_audio_at_exit);
     }
 }
 
@@ -41,7 +55,7 @@ int l_init(lua_State *L) {
     if (gl_on) printf(", OpenGL mode");
     putchar('\n');
 
-    start_sdl(SDL_INIT_AUDIO | SDL_INIT_VIDEO | SDL_INIT_JOYSTICK);
+    start_sdl(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK);
 
     if (gl_on) {
         SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
@@ -52,11 +66,20 @@ int l_init(lua_State *L) {
     if (fullscreen) flags |= SDL_FULLSCREEN;
     flags |= static_cast<Uint32>(gl_on);
 
-    if (width < 0 || height < 0 || width > kMaxSide || height > kMaxSide) {
+    // A side of 0 is the desktop's, as SDL reads it. It is looked up here so
+    // that a driver without a desktop size gets the same refusal on both
+    // SDL 1.2 libraries.
+    int w = width, h = height;
+    if (w == 0 || h == 0) {
+        const SDL_VideoInfo *info = SDL_GetVideoInfo();
+        if (w == 0) w = info ? info->current_w : 0;
+        if (h == 0) h = info ? info->current_h : 0;
+    }
+    if (w < 1 || h < 1 || w > kMaxSide || h > kMaxWindowHeight) {
         SDL_SetError("size out of range");
         gScreen = nullptr;
     } else {
-        gScreen = SDL_SetVideoMode(width, height, 32, flags);
+        gScreen = SDL_SetVideoMode(w, h, 32, flags);
     }
     if (!gScreen) fatal("Couldn't set %dx%d video mode: %s\n", width, height, SDL_GetError());
 
@@ -81,7 +104,9 @@ static void close_font(void *font) {
 }
 
 int l_quit(lua_State *) {
-    if (g_display != Display::Running) return 0;
+    // Before a start every step below finds nothing open and is harmless.
+    // Only the first quit acts: the joystick table is freed by then.
+    if (g_display == Display::Closed) return 0;
     puts("Orvix quit");
     if (curses_on) cells_release();
     Mix_CloseAudio();

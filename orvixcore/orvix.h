@@ -61,12 +61,21 @@ inline bool display_running() { return g_display == Display::Running; }
 
 // The widest row of 4-byte pixels SDL can describe: its pitch is a 16-bit
 // byte count. Windows and surfaces wider than this are refused before they
-// reach SDL; windows higher than this too, since the windowing system ends the
-// process on sizes it cannot make, and cell positions must fit 16-bit fields.
+// reach SDL.
 constexpr int kMaxSide = 16383;
+// The tallest window: the SDL2-based SDL 1.2 library refuses windows higher
+// than this, so a taller one would open on one library and not on the other.
+// Every row of it still has a 16-bit position.
+constexpr int kMaxWindowHeight = 16384;
 
-// Start-up steps shared by init and curses_init. Each ends the process with
-// the documented message when its library cannot start.
+// SDL_ttf hands a point size to FreeType as size * 64 in an int; a size that
+// does not survive that is no size FreeType could set either.
+inline bool font_size_usable(int size) { return size <= INT_MAX / 64 && size >= INT_MIN / 64; }
+
+// Start-up steps shared by init and curses_init. start_sdl and start_ttf end
+// the process with the documented message when their library cannot start;
+// start_mixer starts SDL's audio and the mixer, and leaves audio off when
+// either fails.
 void start_sdl(Uint32 flags);
 void start_ttf();
 void start_mixer();

@@ -10,7 +10,7 @@
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
-cmake -S . -B build >/dev/null
+cmake -S . -B build -DORVIX_EXAMPLES=ON >/dev/null
 cmake --build build -j"$(nproc 2>/dev/null || echo 2)"
 
 if [ -n "$DISPLAY" ]; then

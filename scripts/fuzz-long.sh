@@ -7,7 +7,7 @@ set -e
 cd "$(dirname "$0")/.."
 calls=${1:-200000}
 sh scripts/install-deps.sh
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVIX_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVIX_SANITIZE=ON -DBUILD_TESTING=ON >/dev/null
 cmake --build build-asan -j"$(nproc)"
 
 export ORVIX_BUILD="$PWD/build-asan" ORVIX_SOURCE="$PWD" ORVIX_ASSETS="$PWD/build-asan/assets" ORVIX_SANITIZE=1

@@ -6,6 +6,7 @@ set -e
 PACKAGES="
   build-essential cmake pkg-config git
   libsdl1.2-dev libsdl-image1.2-dev libsdl-ttf2.0-dev libsdl-gfx1.2-dev libsdl-mixer1.2-dev
+  libsdl1.2-compat
   libgl-dev libgl1-mesa-dri
   liblua5.1-0-dev lua5.1 luajit lua-busted luarocks
   libgtest-dev

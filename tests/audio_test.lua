@@ -394,8 +394,10 @@ describe("with audio off", function()
       O.quit()
     ]], { SDL_AUDIODRIVER = "nosuchdriver" })
     assert.are.equal(0, r.status)
-    assert.are.equal(INIT .. "Couldn't initialize SDL_mixer: No available audio device\n"
-      .. "true\ttrue\t0\n" .. "0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\n" .. "still running\n" .. QUIT, r.out)
+    local mixer = r.out:sub(#INIT + 1):match("^Couldn't initialize SDL_mixer: [^\n]+\n")
+    assert.is_truthy(mixer, r.out)
+    assert.are.equal(INIT .. mixer .. "true\ttrue\t0\n" .. "0\t0\t0\t0\t0\t0\t0\t0\t0\t0\t0\n"
+      .. "still running\n" .. QUIT, r.out)
   end)
 end)
 

@@ -13,6 +13,9 @@ export LUA_CPATH LUA_PATH
 export SDL_VIDEODRIVER="${SDL_VIDEODRIVER:-dummy}"
 export SDL_AUDIODRIVER="${SDL_AUDIODRIVER:-disk}"
 export SDL_DISKAUDIOFILE="${SDL_DISKAUDIOFILE:-/dev/null}"
+# Windows at the top-left corner, where the tests read the screen and point:
+# classic SDL puts them there, sdl12-compat centres them unless told.
+export SDL_VIDEO_WINDOW_POS="${SDL_VIDEO_WINDOW_POS:-0,0}"
 if [ "$ORVIX_SANITIZE" = 1 ]; then
   # The hosts are not instrumented: the sanitizer runtimes come first in the process.
   LD_PRELOAD="$(gcc -print-file-name=libasan.so) $(gcc -print-file-name=libubsan.so)"

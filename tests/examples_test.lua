@@ -213,6 +213,18 @@ describe("examples", function()
     end)
   end)
 
+  describe("README's first example", function()
+    it("ends by itself after ORVIX_FRAMES frames", function()
+      local readme = assert(h.read_file(h.source .. "/README.md"))
+      local code = assert(readme:match("```lua\n(%-%- first%.lua.-)```"), "no first.lua in README.md")
+      local status, out, err = h.run_child(code, {
+        timeout = 60, env = { ORVIX_FRAMES = "5", SDL_VIDEODRIVER = "dummy", SDL_AUDIODRIVER = "disk" },
+      })
+      assert.are.equal(0, status, err)
+      assert.are.equal("Orvix init (640x480)\nOrvix quit\n", out)
+    end)
+  end)
+
   describe("gl_spin", function()
     local exists = io.open(h.source .. "/examples/gl_spin.lua") ~= nil
     -- It calls OpenGL through LuaJIT's FFI, so it runs under luajit alone.

@@ -5,6 +5,10 @@ M.build = os.getenv("ORVIX_BUILD") or "build"
 M.source = os.getenv("ORVIX_SOURCE") or "."
 M.assets = os.getenv("ORVIX_ASSETS") or (M.build .. "/assets")
 M.lua = os.getenv("ORVIX_LUA") or "lua5.1"
+-- The SDL 1.2 library this run is on: "classic" (SDL 1.2.15) or "compat"
+-- (sdl12-compat, chosen with LD_LIBRARY_PATH by scripts/test.sh).
+M.sdl = os.getenv("ORVIX_SDL") or ""
+if M.sdl == "" then M.sdl = "classic" end
 M.fonts = "/usr/share/fonts/truetype/dejavu"
 M.sans = M.fonts .. "/DejaVuSans.ttf"
 M.mono = M.fonts .. "/DejaVuSansMono.ttf"
@@ -32,7 +36,8 @@ end
 
 -- Runs a Lua chunk in a child process of the same host, with the modules on
 -- its path. opts.env: table of extra environment variables (values may be
--- false to unset them). Returns exit status, standard output, standard error.
+-- false to unset them); opts.timeout: seconds after which the child is ended
+-- (status 124). Returns exit status, standard output, standard error.
 function M.run_child(code, opts)
   opts = opts or {}
   local script = M.tmpname(".lua")
@@ -50,7 +55,8 @@ function M.run_child(code, opts)
       env[#env + 1] = k .. "=" .. shell_quote(v)
     end
   end
-  local cmd = "env " .. table.concat(env, " ") .. " " .. shell_quote(M.lua) .. " " .. shell_quote(script)
+  local limit = opts.timeout and ("timeout " .. opts.timeout .. " ") or ""
+  local cmd = "env " .. table.concat(env, " ") .. " " .. limit .. shell_quote(M.lua) .. " " .. shell_quote(script)
     .. " >" .. shell_quote(out) .. " 2>" .. shell_quote(err) .. "; echo $?"
   local p = assert(io.popen(cmd))
   local status = tonumber(p:read("*l"))
@@ -58,6 +64,20 @@ function M.run_child(code, opts)
   local stdout, stderr = M.read_file(out) or "", M.read_file(err) or ""
   os.remove(script); os.remove(out); os.remove(err)
   return status, stdout, stderr
+end
+
+-- The SDL 1.2 library mapped into a process (default: this one), by its
+-- file's path; nil when there is none. (SDL2 itself is there on both
+-- libraries: the mixer's MIDI library links it.)
+function M.sdl_maps(pid)
+  local f = assert(io.open("/proc/" .. (pid or "self") .. "/maps"))
+  local sdl12
+  for line in f:lines() do
+    local path = line:match("%s(/%S+)$")
+    if path and path:match("/libSDL%-1%.2%.so") then sdl12 = path end
+  end
+  f:close()
+  return sdl12
 end
 
 -- Lines of a text, without their newlines.

@@ -60,6 +60,24 @@ describe("module", function()
     assert.are.equal("nil\t1\t0\t0\t0\tnil\nnil\t0\t0\t0\t0\t0\tfalse\n", out)
   end)
 
+  -- scripts/test.sh runs the suite a second time on sdl12-compat, chosen
+  -- with LD_LIBRARY_PATH; ORVIX_SDL=compat says so. The choice must reach the
+  -- module as this host loads it and every process the tests start.
+  it("runs on the SDL 1.2 library this pass names, in the host and in a child", function()
+    require "orvixcore"
+    local _, out = H.run_child("print(require('helpers').sdl_maps())")
+    for _, found in ipairs({ { "host", (H.sdl_maps()) }, { "child", out:match("^(%S+)") } }) do
+      local where, sdl12 = found[1], found[2] or "none"
+      assert.matches("/libSDL%-1%.2%.so", sdl12, nil, nil, where)
+      if H.sdl == "compat" then
+        assert.matches("/sdl12%-compat/", sdl12, nil, nil, where)
+      else
+        assert.are.equal("classic", H.sdl, "ORVIX_SDL is classic or compat")
+        assert.is_nil(sdl12:match("sdl12%-compat"), where .. " runs on " .. sdl12 .. "; set ORVIX_SDL=compat")
+      end
+    end
+  end)
+
   it("opens nothing when loaded", function()
     local status, out = H.run_child([[
       local T = require "orvixtest"

@@ -88,4 +88,41 @@ O.quit()
     assert.are.equal(2, tonumber(ls:read("*l")))
     ls:close()
   end)
+
+  -- A machine with only the packages the modules need: the compiler, make
+  -- and pkg-config on the PATH, and CMake's own search of the system folders
+  -- turned off, so that no test, example or benchmark tool is found.
+  it("configures and builds the two modules alone without the other parts' tools, naming what it leaves out", function()
+    local bin = work .. "/leanbin"
+    local tools = { "cc", "c++", "gcc", "g++", "cpp", "as", "ld", "ar", "ranlib", "nm", "objdump", "strip",
+      "make", "pkg-config", "sh", "uname" }
+    local _, found = run("mkdir -p " .. q(bin) .. " && for t in " .. table.concat(tools, " ")
+      .. "; do p=$(command -v $t) && ln -sf \"$p\" " .. q(bin) .. "/$t; done; command -v cmake")
+    local cmake = assert(found:match("(/%S+)"), "no cmake")
+    local hidden = string.format("PATH=%s %s -DCMAKE_FIND_USE_CMAKE_SYSTEM_PATH=OFF "
+      .. "'-DCMAKE_IGNORE_PATH=/usr/bin;/bin;/usr/sbin;/sbin;/usr/local/bin' -DCMAKE_DISABLE_FIND_PACKAGE_GTest=ON",
+      q(bin), q(cmake))
+    local src, lean = work .. "/src", work .. "/lean"
+    local status, out, log = run(string.format("%s -S %s -B %s", hidden, q(src), q(lean)))
+    assert.are.equal(0, status, log)
+    local left = {}
+    for line in out:gmatch("%-%- (Leaving out [^\n]*)") do left[#left + 1] = line end
+    assert.are.same({
+      "Leaving out the tests: not found: GoogleTest (libgtest-dev), lua5.1, luajit, busted (lua-busted), "
+        .. "ImageMagick (imagemagick), sox, Xvfb (xvfb), xdotool, valgrind (-DBUILD_TESTING=ON makes this an error)",
+      "Leaving out the arcade example's assets: not found: ImageMagick (imagemagick), sox "
+        .. "(-DORVIX_EXAMPLES=ON makes this an error)",
+      "Leaving out the benchmarks: not found: ImageMagick (imagemagick) (-DORVIX_BENCH=ON makes this an error)",
+    }, left)
+    status, _, log = run(string.format("PATH=%s %s --build %s -j2", q(bin), q(cmake), q(lean)))
+    assert.are.equal(0, status, log)
+    assert.is_true(exists(lean .. "/orvixcore.so"), log)
+    assert.is_true(exists(lean .. "/vtxpack.so"), log)
+    assert.is_false(exists(lean .. "/tests/unit_tests"))
+
+    -- Asked for, the tests cannot do without their tools: configure stops.
+    status, _, log = run(string.format("%s -S %s -B %s -DBUILD_TESTING=ON", hidden, q(src), q(work .. "/lean2")))
+    assert.are_not.equal(0, status)
+    assert.matches("BUILD_TESTING is ON, but the tests need tools", log, nil, true)
+  end)
 end)

@@ -8,7 +8,11 @@
 --     process, one-time allocations that SDL and its libraries make while
 --     starting up and never give back, which are theirs, and the dynamic
 --     loader's own bookkeeping (including a known false report of glibc's
---     strncmp while it maps OpenGL's libraries).
+--     strncmp while it maps OpenGL's libraries). Also theirs: the buffer
+--     SDL_gfx keeps for the edges of filled polygons (made by the first
+--     filled triangle, kept for the life of the process), and what the
+--     OpenGL driver makes on the first buffer swap (sdl12-compat draws its
+--     frame buffer into the window then, compiling shaders for it).
 --   check_log.lua LOGFILE
 local path = assert(arg[1], "usage: check_log.lua LOGFILE")
 local f = assert(io.open(path))
@@ -64,8 +68,11 @@ local function excepted(r)
   if has_frame(r, "dl-load.c", "dl-open.c", "dl-close.c", "dl-tls.c", "dl-deps.c", "dl-init.c") then return true end
   -- The record of live handles.
   if has_frame(r, "handles.cpp", "handle_add") then return true end
-  -- Library start-up inside the start functions, unless our own code made the block.
-  if has_frame(r, "l_init(", "l_curses_init(", "start_sdl", "start_ttf", "start_mixer") then
+  -- SDL_gfx's polygon buffer.
+  if allocating_frame(r):find("filledPolygonColorMT", 1, true) then return true end
+  -- Library start-up inside the start functions, and the driver's work on the
+  -- first buffer swap, unless our own code made the block.
+  if has_frame(r, "l_init(", "l_curses_init(", "start_sdl", "start_ttf", "start_mixer", "SDL_GL_SwapBuffers") then
     local a = allocating_frame(r)
     return not (a:find("orvixcore/", 1, true) or a:find("orvix::", 1, true))
   end

@@ -1,11 +1,13 @@
 // Listening to the mixer: analysis of the raw file that SDL's disk audio
 // driver writes (signed 16-bit stereo frames, little-endian, 44.1 kHz), so that
-// the tests can check what was actually heard without reading megabytes in Lua.
+// the tests can check what was actually heard without reading megabytes in Lua;
+// and what the mixer is playing right now.
 //
 // Positions and lengths are in frames (one left and one right sample). Every
 // range is [from, to) and is clipped to what the file holds.
 #include "orvixtest.h"
 
+#include <SDL_mixer.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -205,7 +207,22 @@ int t_unlock_audio(lua_State *) {
     return 0;
 }
 
+// playing() -> the number of mixer channels playing, whether music plays,
+// and whether SDL's audio device is running (its thread mixing). Read under
+// the audio lock: a looping sound is briefly at its end inside a buffer.
+int t_playing(lua_State *L) {
+    SDL_LockAudio();
+    int channels = Mix_Playing(-1);
+    bool music = Mix_PlayingMusic();
+    SDL_UnlockAudio();
+    lua_pushnumber(L, channels);
+    lua_pushboolean(L, music);
+    lua_pushboolean(L, SDL_GetAudioStatus() == SDL_AUDIO_PLAYING);
+    return 3;
+}
+
 const luaL_Reg funcs[] = {
+    {"playing", t_playing},
     {"pcm_frames", t_pcm_frames},
     {"pcm_wait", t_pcm_wait},
     {"pcm_hold", t_pcm_hold},

@@ -1,5 +1,5 @@
 // Probes for the module core's tests: a wall clock that works without SDL,
-// SDL's started subsystems, the pending event queue and the OpenGL back buffer.
+// SDL's started subsystems, the pending event queue and the desktop's size.
 #include "orvixtest.h"
 
 
@@ -35,9 +35,22 @@ int t_pending(lua_State *L) {
     return 1;
 }
 
+// desktop() -> the width and height of the desktop that the video driver
+// reports (0, 0 for a driver that has none), from a video subsystem started
+// and stopped here; nothing when it cannot start. For a process that starts
+// no display itself.
+int t_desktop(lua_State *L) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) < 0) return 0;
+    const SDL_VideoInfo *info = SDL_GetVideoInfo();
+    lua_pushnumber(L, info ? info->current_w : 0);
+    lua_pushnumber(L, info ? info->current_h : 0);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return 2;
+}
+
 const luaL_Reg funcs[] = {
     {"monotonic_ms", t_monotonic_ms}, {"was_init", t_was_init},
-    {"pending", t_pending},
+    {"pending", t_pending},           {"desktop", t_desktop},
     {nullptr, nullptr}};
 orvixtest::Registrar reg(funcs);
 

@@ -132,13 +132,15 @@ int t_gl_renderer(lua_State *L) {
     return 1;
 }
 
-// gl_read_pixel(x, y[, "front" | "back"]) -> r, g, b, a (0-255) of one pixel,
-// window coordinates with y up.
+// gl_read_pixel(x, y) -> r, g, b, a (0-255) of one pixel of the buffer the
+// game draws into, window coordinates with y up: the window's back buffer,
+// or the framebuffer object that sdl12-compat has the game draw into (which
+// has no back buffer to name, only its one colour buffer, read as bound).
 int t_gl_read_pixel(lua_State *L) {
-    static const char *const names[] = {"back", "front", nullptr};
-    static const GLenum buffers[] = {GL_BACK, GL_FRONT};
     GLint x = static_cast<GLint>(luaL_checknumber(L, 1)), y = static_cast<GLint>(luaL_checknumber(L, 2));
-    glReadBuffer(buffers[luaL_checkoption(L, 3, "back", names)]);
+    GLint fbo = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &fbo);
+    if (fbo == 0) glReadBuffer(GL_BACK);
     GLubyte px[4] = {0, 0, 0, 0};
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, px);
