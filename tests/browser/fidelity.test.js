@@ -74,11 +74,15 @@ function runNative(game, frames, shots) {
   for (const [frame, actions] of Object.entries(game.stops)) {
     for (const a of actions) keys.push(`${frame}:${a[0]}${SDL_KEYS[a.slice(1)]}`);
   }
+  // The native reference is the system's classic SDL 1.2.15, whatever
+  // library path the test itself was given.
+  const nativeEnv = Object.assign({}, process.env);
+  delete nativeEnv.LD_LIBRARY_PATH;
   const r = childProcess.spawnSync('lua5.1', [game.script, ...game.args], {
     cwd: path.join(env.source, game.cwd || ''),
     encoding: 'utf8',
     timeout: 120000,
-    env: Object.assign({}, process.env, {
+    env: Object.assign(nativeEnv, {
       LD_PRELOAD: path.join(env.build, 'tests/libfixedclock.so'),
       LUA_CPATH: `${env.build}/?.so;;`,
       SDL_VIDEODRIVER: 'dummy', SDL_AUDIODRIVER: 'disk', SDL_DISKAUDIOFILE: '/dev/null',
