@@ -83,6 +83,7 @@ static void close_font(void *font) {
 int l_quit(lua_State *) {
     if (g_display != Display::Running) return 0;
     puts("Orvix quit");
+    text_cache_release();
     if (curses_on) cells_release();
     Mix_CloseAudio();
     g_mixer_open = false;
