@@ -359,7 +359,7 @@ SDL_Surface *new_page() {
     if (!page) return nullptr;
     if (page->flags != atlas.flags || page->format->alpha != atlas.alpha)
         SDL_SetAlpha(page, atlas.flags & SDL_SRCALPHA, atlas.alpha);
-    if (!same_layout(page) || page->format->colorkey != 0) {
+    if (!same_layout(page)) {
         SDL_FreeSurface(page);
         return nullptr;
     }
