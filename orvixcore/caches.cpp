@@ -282,7 +282,6 @@ struct GlyphAtlas {
     int32_t slots_made, slots_max;  // slots handed out so far, the most there may be
     CachedSurface loose;            // a slot taken but not filled, handed out first
     Uint32 flags, rmask, gmask, bmask, amask;  // the glyphs' layout, which the pages share
-    Uint8 alpha;
     bool set_up, unusable;
 };
 
@@ -290,11 +289,13 @@ GlyphAtlas atlas = {};
 
 double glyph_slot_charge(int w, int h) { return 4.0 * w * h + double(kGlyphSlotOverhead); }
 
-// Whether glyph g is laid out like the glyph the atlas was set up from.
+// Whether glyph g is laid out like the glyph the atlas was set up from. (The
+// pages are made by the same call as the glyphs, so they also share what
+// these fields do not show, such as the surface's own alpha value.)
 bool same_layout(const SDL_Surface *g) {
     const SDL_PixelFormat *f = g->format;
-    return f->BytesPerPixel == 4 && g->flags == atlas.flags && f->alpha == atlas.alpha && f->Rmask == atlas.rmask &&
-           f->Gmask == atlas.gmask && f->Bmask == atlas.bmask && f->Amask == atlas.amask;
+    return f->BytesPerPixel == 4 && g->flags == atlas.flags && f->Rmask == atlas.rmask && f->Gmask == atlas.gmask &&
+           f->Bmask == atlas.bmask && f->Amask == atlas.amask;
 }
 
 // Sizes the slots for the widest and tallest printable character (and the
@@ -304,7 +305,6 @@ bool atlas_set_up(const SDL_Surface *g) {
     atlas.set_up = true;
     const SDL_PixelFormat *f = g->format;
     atlas.flags = g->flags;
-    atlas.alpha = f->alpha;
     atlas.rmask = f->Rmask;
     atlas.gmask = f->Gmask;
     atlas.bmask = f->Bmask;
@@ -318,8 +318,9 @@ bool atlas_set_up(const SDL_Surface *g) {
             if (chh > h) h = chh;
         }
     }
-    // A page is one slot wide, and slot positions must fit SDL's 16-bit fields.
-    if (w < 1 || h < 1 || w > kMaxSide || h > 32767 || f->BytesPerPixel != 4) {
+    // A page is one slot wide, and slot positions must fit SDL's 16-bit
+    // fields. Glyphs without per-pixel alpha are not kept.
+    if (w < 1 || h < 1 || w > kMaxSide || h > 32767 || f->BytesPerPixel != 4 || !f->Amask) {
         atlas.unusable = true;
         return false;
     }
@@ -357,8 +358,6 @@ SDL_Surface *new_page() {
     SDL_Surface *page = SDL_CreateRGBSurface(SDL_SWSURFACE, atlas.slot_w, atlas.per_page * atlas.slot_h, 32,
                                              atlas.rmask, atlas.gmask, atlas.bmask, atlas.amask);
     if (!page) return nullptr;
-    if (page->flags != atlas.flags || page->format->alpha != atlas.alpha)
-        SDL_SetAlpha(page, atlas.flags & SDL_SRCALPHA, atlas.alpha);
     if (!same_layout(page)) {
         SDL_FreeSurface(page);
         return nullptr;

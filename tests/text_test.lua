@@ -450,7 +450,9 @@ describe("text", function()
     it("never hands a font the texts of a freed font that had the same address", function()
       local env = { SDL_VIDEODRIVER = "dummy", SDL_AUDIODRIVER = "disk", SDL_DISKAUDIOFILE = "/dev/null" }
       -- No quarantine, so that the sanitizer's allocator reuses the address too.
-      if os.getenv("ASAN_OPTIONS") then env.ASAN_OPTIONS = os.getenv("ASAN_OPTIONS") .. ":quarantine_size_mb=0" end
+      if os.getenv("ASAN_OPTIONS") then
+        env.ASAN_OPTIONS = os.getenv("ASAN_OPTIONS") .. ":quarantine_size_mb=0:thread_local_quarantine_size_kb=0"
+      end
       local status, out = H.run_child(([[
         T = require "orvixtest"
         O.init(320, 60, false, false)

@@ -102,6 +102,7 @@ TEST(Caches, OwnedSurfacesAreFreedWhenTheirEntriesGo) {
     EXPECT_EQ(c.used, 2);
     cache_drop_owner(c, &owner_a);
     EXPECT_EQ(c.used, 0);
+    cache_clear(c);
 }
 
 // Random additions, lookups, evictions and drops against a plain model:
