@@ -125,16 +125,22 @@ int t_putpixel_bytes(lua_State *L) {
     return 2;
 }
 
+// The text of arguments 1 to 5 (font, text, r, g, b) rendered the way
+// printFont renders it; null when there is nothing to render.
+SDL_Surface *naive_render(lua_State *L) {
+    auto font = static_cast<TTF_Font *>(lua_touserdata(L, 1));
+    const char *text = luaL_checkstring(L, 2);
+    SDL_Color c = {Uint8(luaL_checknumber(L, 3)), Uint8(luaL_checknumber(L, 4)), Uint8(luaL_checknumber(L, 5)), 0};
+    return font ? TTF_RenderUTF8_Blended(font, text, c) : nullptr;
+}
+
 // naive_print(font, text, r, g, b, x, y[, target]): draws a text the way it
 // is drawn without a cache: render, blit onto the target (default the
 // screen), free.
 int t_naive_print(lua_State *L) {
-    auto font = static_cast<TTF_Font *>(lua_touserdata(L, 1));
-    const char *text = luaL_checkstring(L, 2);
-    SDL_Color c = {Uint8(luaL_checknumber(L, 3)), Uint8(luaL_checknumber(L, 4)), Uint8(luaL_checknumber(L, 5)), 0};
     SDL_Rect r = {Sint16(luaL_checknumber(L, 6)), Sint16(luaL_checknumber(L, 7)), 0, 0};
     SDL_Surface *dst = arg_surface(L, 8);
-    SDL_Surface *s = font && dst ? TTF_RenderUTF8_Blended(font, text, c) : nullptr;
+    SDL_Surface *s = dst ? naive_render(L) : nullptr;
     if (!s) return 0;
     r.w = Uint16(s->w);
     r.h = Uint16(s->h);
@@ -147,10 +153,7 @@ int t_naive_print(lua_State *L) {
 // flags of the text rendered and converted to the display format with
 // alpha, as the surface mode does it without a cache; nothing on failure.
 int t_naive_text_surface(lua_State *L) {
-    auto font = static_cast<TTF_Font *>(lua_touserdata(L, 1));
-    const char *text = luaL_checkstring(L, 2);
-    SDL_Color c = {Uint8(luaL_checknumber(L, 3)), Uint8(luaL_checknumber(L, 4)), Uint8(luaL_checknumber(L, 5)), 0};
-    SDL_Surface *rendered = font ? TTF_RenderUTF8_Blended(font, text, c) : nullptr;
+    SDL_Surface *rendered = naive_render(L);
     SDL_Surface *s = rendered ? SDL_DisplayFormatAlpha(rendered) : nullptr;
     SDL_FreeSurface(rendered);
     if (!s) return 0;
