@@ -19,12 +19,16 @@ export BENCH_ASSETS LUA_CPATH LUA_PATH SDL_VIDEODRIVER SDL_AUDIODRIVER SDL_DISKA
 
 # bench_command WORKLOAD HOST FRAMES WARMUP sets BENCH_CMD to the command
 # that runs one workload on one host. HOST is c, lua5.1, luajit, lua5.1-floor
-# or luajit-floor (pixels only), or pygame (PYGAME_PYTHON names its Python).
+# or luajit-floor (pixels only), lua5.1-before or luajit-before (the same
+# script on the orvixcore.so in $BENCH_BEFORE, an earlier revision of the
+# module), or pygame (PYGAME_PYTHON names its Python).
 bench_command() {
+  LUA_CPATH="$build/?.so;$build/bench/?.so"
   base=$1 extra=
   case $1 in
     cells80x25) base=cells extra="80 25" ;;
     cells160x50) base=cells extra="160 50" ;;
+    recolour80x25) base=cells extra="80 25 recolour" ;;
   esac
   case $2 in
     c) cmd="$build/bench/bench_$base" ;;
@@ -32,6 +36,8 @@ bench_command() {
     luajit) cmd="$LUAJIT $src/bench/lua/$base.lua" ;;
     lua5.1-floor) cmd="$LUA51 $src/bench/lua/$base.lua" extra=floor ;;
     luajit-floor) cmd="$LUAJIT $src/bench/lua/$base.lua" extra=floor ;;
+    lua5.1-before) cmd="$LUA51 $src/bench/lua/$base.lua" LUA_CPATH="$BENCH_BEFORE/?.so;$LUA_CPATH" ;;
+    luajit-before) cmd="$LUAJIT $src/bench/lua/$base.lua" LUA_CPATH="$BENCH_BEFORE/?.so;$LUA_CPATH" ;;
     pygame) cmd="$PYGAME_PYTHON $src/bench/pygame/$base.py" ;;
     *) echo "bench: unknown host $2" >&2; exit 2 ;;
   esac

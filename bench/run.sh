@@ -11,8 +11,11 @@
 #      interleaved so that a slow spell of the machine hits all alike;
 #   2. counts the instructions of one frame with callgrind: a run of N frames
 #      and one of 2N, whose difference leaves out start-up and shut-down;
-#   3. runs the frame timer for 5 s at 60 frames per second, twice per host;
-#   4. prints the table, writes it into docs/performance.md and draws the
+#   3. counts the same for the workloads the glyph and text caches change
+#      under both Lua hosts with orvixcore built from BENCH_BEFORE_REV (default:
+#      the last revision without the caches), in BENCH_BUILD/before;
+#   4. runs the frame timer for 5 s at 60 frames per second, twice per host;
+#   5. prints the table, writes it into docs/performance.md and draws the
 #      ratios into docs/img/bench_ratios.png.
 # BENCH_DOCS=0 prints the table only and leaves docs/ alone; BENCH_ONLY="w1 w2"
 # runs only the workloads named (pacing is one of them).
@@ -30,8 +33,14 @@ for tool in valgrind cmake "$CONVERT"; do
 done
 
 # Workloads as name:timed frames:callgrind frames (N; the second run has 2N).
-WORKLOADS="sprites:200:4 pixels:100:4 text:300:4 shapes:60:2 cells80x25:200:4 cells160x50:40:2 arrays:60:4"
+WORKLOADS="sprites:200:4 pixels:100:4 text:300:4 hud:300:4 shapes:60:2 cells80x25:200:4 cells160x50:40:2
+recolour80x25:100:2 arrays:60:4"
 WARMUP=5
+# The workloads measured on the module before the caches as well.
+BEFORE_WORKLOADS="text hud cells80x25 cells160x50 recolour80x25"
+BEFORE_REV=${BENCH_BEFORE_REV:-276f297af6c770c05034bbe67766bf1ec31c1e0e}
+BENCH_BEFORE=$build/before
+export BENCH_BEFORE
 if [ -n "${BENCH_ONLY:-}" ]; then
   kept=
   for entry in $WORKLOADS; do
@@ -71,6 +80,27 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" -j2 --target bench >/dev/null
 
+# The module of BEFORE_REV, built alone from that revision's tree.
+before_needed=
+for entry in $WORKLOADS; do
+  case " $BEFORE_WORKLOADS " in *" ${entry%%:*} "*) before_needed=1 ;; esac
+done
+if [ -n "$before_needed" ] && [ "$(cat "$BENCH_BEFORE/rev" 2>/dev/null)" != "$BEFORE_REV" ]; then
+  echo "== build of orvixcore at $BEFORE_REV ($BENCH_BEFORE)"
+  rm -rf "$BENCH_BEFORE"
+  mkdir -p "$BENCH_BEFORE/src"
+  if git -C "$src" archive "$BEFORE_REV" | tar -x -C "$BENCH_BEFORE/src"; then
+    cmake -S "$BENCH_BEFORE/src" -B "$BENCH_BEFORE/build" -DCMAKE_BUILD_TYPE=Release \
+      -DBUILD_TESTING=OFF -DORVIX_EXAMPLES=OFF -DORVIX_BENCH=OFF >/dev/null
+    cmake --build "$BENCH_BEFORE/build" -j2 --target orvixcore >/dev/null
+    cp "$BENCH_BEFORE/build/orvixcore.so" "$BENCH_BEFORE/"
+    echo "$BEFORE_REV" >"$BENCH_BEFORE/rev"
+  else
+    echo "(revision $BEFORE_REV is not in this repository: nothing measured before the caches)"
+    before_needed=
+  fi
+fi
+
 hosts="c lua5.1 luajit"
 if "$PYGAME_PYTHON" -c 'import pygame' >/dev/null 2>&1; then
   hosts="$hosts pygame"
@@ -96,6 +126,7 @@ results=$work/results
   echo "info luajit $("$LUAJIT" -v 2>&1 | cut -d' ' -f1-2)"
   echo "info sdl $(pkg-config --modversion sdl)"
   echo "info runs $runs"
+  if [ -n "$before_needed" ]; then echo "info before $BEFORE_REV"; fi
 } >"$results"
 
 echo "== timing: $runs runs of each workload on each host, interleaved"
@@ -122,6 +153,9 @@ for entry in $WORKLOADS; do
   for h in $(hosts_for "$w"); do
     if [ "$h" = pygame ]; then echo "$w $h 1"; else echo "$w $h $n"; fi
   done
+  if [ -n "$before_needed" ]; then
+    case " $BEFORE_WORKLOADS " in *" $w "*) echo "$w lua5.1-before $n"; echo "$w luajit-before $n" ;; esac
+  fi
 done | xargs -r -P 2 -L 1 sh "$0" --callgrind >>"$results"
 
 echo "== pacing: timer(60) for 5 s, twice per host"
@@ -142,7 +176,7 @@ if [ "${BENCH_DOCS:-1}" = 1 ]; then
   "$LUA51" "$src/bench/report.lua" "$results" "$src/docs/performance.md" "$work/chart.mvg"
   # The drawing goes in as an argument: ImageMagick's policy here refuses to
   # read it from a file.
-  "$CONVERT" -size 900x480 xc:white -draw "$(cat "$work/chart.mvg")" "$src/docs/img/bench_ratios.png"
+  "$CONVERT" -size 1100x480 xc:white -draw "$(cat "$work/chart.mvg")" "$src/docs/img/bench_ratios.png"
   echo "== wrote docs/performance.md and docs/img/bench_ratios.png"
 else
   "$LUA51" "$src/bench/report.lua" "$results"

@@ -96,6 +96,7 @@ int l_curses_init(lua_State *L) {
 }
 
 void cells_release() {
+    glyph_cache_release();
     TTF_CloseFont(CC.font);
     free(CC.chars);
     free(CC.fg);
@@ -161,24 +162,26 @@ int l_curses_fill(lua_State *L) {
 
 int l_curses_refresh(lua_State *) {
     if (!grid_live() || CC.cols <= 0 || CC.rows <= 0) return 0;
-    char text[2] = {0, 0};
     // Column by column: a glyph wider or taller than its cell reaches only
     // into cells drawn later, whose background covers the overflow.
     for (int x = 0; x < CC.cols; ++x) {
         for (int y = 0; y < CC.rows; ++y) {
             int i = x + y * CC.cols;
-            text[0] = static_cast<char>(CC.chars[i]);
-            SDL_Surface *glyph = TTF_RenderText_Blended(CC.font, text, CC.fg[i]);
+            // Glyphs come from the glyph cache, which keeps each character in
+            // each text colour once it is drawn again.
+            CachedSurface glyph;
+            bool kept = false;
+            bool drawn = cell_glyph(i, CC.chars[i], CC.fg[i], &glyph, &kept);
             Uint32 bg = SDL_MapRGB(gScreen->format, CC.bg[i].r, CC.bg[i].g, CC.bg[i].b);
             SDL_Rect r = {static_cast<Sint16>(x * CC.cellW), static_cast<Sint16>(y * CC.cellH),
                           static_cast<Uint16>(CC.cellW), static_cast<Uint16>(CC.cellH)};
             SDL_FillRect(gScreen, &r, bg);
-            if (!glyph) continue;  // the cell keeps its background
+            if (!drawn) continue;  // the cell keeps its background
             // The fill clips the rectangle in place: set it again for the blit.
             r = {static_cast<Sint16>(x * CC.cellW), static_cast<Sint16>(y * CC.cellH),
                  static_cast<Uint16>(CC.cellW), static_cast<Uint16>(CC.cellH)};
-            SDL_UpperBlit(glyph, nullptr, gScreen, &r);
-            SDL_FreeSurface(glyph);
+            SDL_UpperBlit(glyph.surface, &glyph.rect, gScreen, &r);
+            if (!kept) SDL_FreeSurface(glyph.surface);
         }
     }
     return 0;

@@ -108,6 +108,7 @@ int l_quit(lua_State *) {
     // Only the first quit acts: the joystick table is freed by then.
     if (g_display == Display::Closed) return 0;
     puts("Orvix quit");
+    text_cache_release();
     if (curses_on) cells_release();
     Mix_CloseAudio();
     g_mixer_open = false;

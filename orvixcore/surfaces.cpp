@@ -41,10 +41,15 @@ extern "C" void putpixel(SDL_Surface *surface, Uint16 x, Uint16 y, Uint32 pixel)
 
 namespace orvix {
 
-SDL_Surface *to_display_format(SDL_Surface *loaded) {
-    SDL_Surface *s = display_running() ? SDL_DisplayFormatAlpha(loaded) : nullptr;
-    SDL_FreeSurface(loaded);
+SDL_Surface *display_copy(SDL_Surface *src) {
+    SDL_Surface *s = display_running() ? SDL_DisplayFormatAlpha(src) : nullptr;
     if (s) handle_add(s, Kind::Surface);
+    return s;
+}
+
+SDL_Surface *to_display_format(SDL_Surface *loaded) {
+    SDL_Surface *s = display_copy(loaded);
+    SDL_FreeSurface(loaded);
     return s;
 }
 

@@ -35,7 +35,8 @@ static SDL_Surface *empty_text(TTF_Font *font) {
 
 int l_printFont(lua_State *L) {
     TTF_Font *font = static_cast<TTF_Font *>(arg_handle(L, 1, Kind::Font));
-    const char *text = lua_tostring(L, 2);
+    size_t len = 0;
+    const char *text = lua_tolstring(L, 2, &len);
     SDL_Color c = {arg_u8(L, 3), arg_u8(L, 4), arg_u8(L, 5), 0};
     Sint16 x = arg_s16(L, 6);
     Sint16 y = arg_s16(L, 7);
@@ -44,9 +45,13 @@ int l_printFont(lua_State *L) {
     // Nothing to draw on: skip the rendering too.
     if (!display_running() || (!as_surface && !dst)) return 0;
 
-    SDL_Surface *rendered = (font && text && *text) ? TTF_RenderUTF8_Blended(font, text, c) : nullptr;
+    // kept: the rendering belongs to the text cache, which frees it; the
+    // script only ever gets a copy of it.
+    bool kept = false;
+    SDL_Surface *rendered = (font && text && *text) ? text_rendering(font, text, len, c, &kept) : nullptr;
     if (as_surface) {
-        SDL_Surface *s = rendered ? to_display_format(rendered) : nullptr;
+        SDL_Surface *s = nullptr;
+        if (rendered) s = kept ? display_copy(rendered) : to_display_format(rendered);
         // A text that rendered but could not be converted (no memory for the
         // copy) is handed back empty as well.
         if (!s) s = empty_text(font);
@@ -55,13 +60,16 @@ int l_printFont(lua_State *L) {
     if (!rendered) return 0;
     SDL_Rect r = {x, y, static_cast<Uint16>(rendered->w), static_cast<Uint16>(rendered->h)};
     SDL_UpperBlit(rendered, nullptr, dst, &r);
-    SDL_FreeSurface(rendered);
+    if (!kept) SDL_FreeSurface(rendered);
     return 0;
 }
 
 int l_freeFont(lua_State *L) {
     void *p = lua_touserdata(L, 1);
-    if (p && handle_remove(p, Kind::Font)) TTF_CloseFont(static_cast<TTF_Font *>(p));
+    if (!p || !handle_remove(p, Kind::Font)) return 0;
+    // Its texts go first: the next font may be opened at the same address.
+    text_cache_drop_font(static_cast<TTF_Font *>(p));
+    TTF_CloseFont(static_cast<TTF_Font *>(p));
     return 0;
 }
 

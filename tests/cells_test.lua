@@ -64,6 +64,19 @@ local function changes(before, after)
   return d
 end
 
+-- Whether the screen holds exactly what the grid gives when every glyph is
+-- rendered anew (the test module's uncached refresh); the same text is run
+-- in child processes.
+local SAME_AS_NAIVE = [[
+  local function same_as_naive(T)
+    local drawn = T.raw()
+    T.clear(nil, 1, 2, 3)
+    T.naive_refresh()
+    return drawn == T.raw()
+  end
+]]
+local same_as_naive = loadstring(SAME_AS_NAIVE .. "return same_as_naive")()
+
 -- The pixels of a rectangle of gScreen as one string, for comparisons.
 local function pixels(x, y, w, hgt)
   local t = {}
@@ -521,6 +534,43 @@ describe("a running 80 x 25 screen", function()
     end)
   end)
 
+  describe("the glyph cache", function()
+    -- Every cell gets one of the 94 printable characters (each appears about
+    -- 21 times), a text colour and a background; each scene changes colours
+    -- in its own way, and is drawn three times: glyphs rendered anew, kept,
+    -- then drawn from the cache.
+    local function all_cells(f)
+      for y = 0, ROWS - 1 do
+        for x = 0, COLS - 1 do f(x, y, x + y * COLS) end
+      end
+    end
+    local colours = { { 255, 0, 0 }, { 0, 255, 0 }, { 0, 0, 255 }, { 255, 255, 0 }, { 128, 128, 128 }, { 255, 255, 255 } }
+    local scenes = {
+      { "black on white", function(x, y, i) O.curses_addch(string.char(33 + i % 94), x, y) end },
+      { "six text colours over three backgrounds", function(x, y, i)
+        local fg, bg = colours[i % 6 + 1], colours[math.floor(i / 7) % 3 + 4]
+        O.curses_setcol(x, y, fg[1], fg[2], fg[3], 255 - bg[1], 255 - bg[2], bg[3])
+      end },
+      { "one text component changed in every other cell", function(x, y, i)
+        if i % 2 == 0 then O.curses_setcol(x, y, nil, 77) end
+      end },
+      { "text and background swapped by curses_fill", function(x, y, i)
+        local fg, bg = colours[i % 6 + 1], colours[math.floor(i / 7) % 3 + 4]
+        O.curses_fill(x, y, 1, 1, nil, 255 - bg[1], 255 - bg[2], bg[3], fg[1], fg[2], fg[3])
+      end },
+    }
+
+    it("draws every screen as rendering each glyph anew does, in every refresh", function()
+      for _, scene in ipairs(scenes) do
+        all_cells(scene[2])
+        for refresh = 1, 3 do
+          O.curses_refresh()
+          assert.is_true(same_as_naive(T), scene[1] .. ", refresh " .. refresh)
+        end
+      end
+    end)
+  end)
+
   describe("after quit", function()
     it("the cell functions, curses_refresh and flip are no-ops", function()
       O.curses_addch("A", 0, 0)
@@ -796,6 +846,59 @@ describe("curses_init failures end the process with status 1", function()
 end)
 
 ---------------------------------------------------------------------------
+describe("the glyph cache when it is full", function()
+  it("keeps drawing right, frees the glyphs used longest ago, and stays within its bound", function()
+    -- A grid of 8 x 4 cells of DejaVu Sans Mono 16 (slots of 10 x 19 pixels)
+    -- has the smallest cache, 256 KiB: 256 glyphs of 760 bytes plus 192
+    -- bytes each. 24 scenes of 32 glyphs no other scene uses overflow it
+    -- three times.
+    local status, out = child(SAME_AS_NAIVE .. string.format([[
+      O.curses_init(8, 4, %q, 16)
+      local function scene(n)
+        for i = 0, 31 do
+          local x, y = i %% 8, math.floor(i / 8)
+          O.curses_addch(string.char(33 + (n * 32 + i) %% 94), x, y)
+          O.curses_setcol(x, y, n * 10, i * 8, 255 - n, 255 - i, 0, n)
+        end
+      end
+      local function allocations()
+        local before = T.alloc_calls()
+        O.curses_refresh()
+        return before and T.alloc_calls() - before
+      end
+      local same = true
+      scene(0)
+      O.curses_refresh()
+      local heap = T.heap_bytes()
+      for n = 1, 24 do
+        scene(n)
+        for refresh = 1, 3 do
+          O.curses_refresh()
+          same = same and same_as_naive(T)
+        end
+      end
+      print("same", same, "grown", T.heap_bytes() - heap)
+      print("newest scene", allocations())
+      scene(1)
+      print("first scene", allocations(), same_as_naive(T))
+    ]], MONO), not sanitized and { LD_PRELOAD = h.build .. "/tests/liballoccount.so" } or nil)
+    assert.equal(0, status)
+    local lines = h.lines(out)
+    assert.equal("Orvix init (8x4), curses mode", lines[1])
+    assert.equal("same\ttrue", lines[2]:match("^same\t%a+"))
+    if sanitized then return end -- neither the heap nor the allocation count is glibc's there
+    -- Without the cap the 768 glyphs would take 731 KiB; SDL_ttf's own glyph
+    -- cache grows by a few KiB while the 94 characters first come up.
+    local grown = tonumber(lines[2]:match("grown\t(%-?%d+)"))
+    assert.is_true(grown <= 256 * 1024 + 64 * 1024, "heap grew by " .. grown)
+    assert.equal("newest scene\t0", lines[3])
+    local first, right = lines[4]:match("^first scene\t(%d+)\t(%a+)$")
+    assert.is_true(tonumber(first) > 0, lines[4])
+    assert.equal("true", right)
+  end)
+end)
+
+---------------------------------------------------------------------------
 describe("fonts with unusual metrics", function()
   local wide, broken, flat = h.tmpname(".ttf"), h.tmpname(".ttf"), h.tmpname(".ttf")
 
@@ -849,6 +952,26 @@ describe("fonts with unusual metrics", function()
     local area = advance * skip
     assert.equal(string.format("Orvix init (4x3), curses mode\n%d\t%d\t%d\t%d\t%d\t%d\ttrue\n",
       advance, skip, 3 * area, area, area, area), out)
+  end)
+
+  it("draws overflowing glyphs as rendering them anew does, from the cache too", function()
+    local status, out = child(SAME_AS_NAIVE .. string.format([[
+      O.curses_init(4, 3, %q, 20)
+      local same = true
+      for round = 1, 3 do
+        for i = 0, 11 do
+          O.curses_addch(i %% 3 == 0 and "@" or "W", i %% 4, math.floor(i / 4))
+          O.curses_setcol(i %% 4, math.floor(i / 4), 40 * round, 20 * i, 255, 255 - 20 * i, 0, 60 * round)
+        end
+        for refresh = 1, 3 do
+          O.curses_refresh()
+          same = same and same_as_naive(T)
+        end
+      end
+      print(same)
+    ]], wide))
+    assert.equal(0, status)
+    assert.equal("Orvix init (4x3), curses mode\ntrue\n", out)
   end)
 
   it("'@' without metrics gives cells half the font height wide", function()

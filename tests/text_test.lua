@@ -397,6 +397,130 @@ describe("text", function()
     end)
   end)
 
+  describe("the text cache", function()
+    it("draws and hands out what rendering anew gives, whether a text is new, kept or too long to keep", function()
+      local cases = {
+        { sans, "Score: 1200", 255, 128, 0 }, { mono, "Lives 3", 10, 250, 90 },
+        { sans, "Gr\195\188\195\159e \195\134\195\152", 200, 200, 255 },
+        { mono, ("x"):rep(255), 255, 255, 255 }, { mono, ("y"):rep(256), 90, 90, 255 },
+      }
+      local handles = {}
+      local a, b = blank_surface(640, 40), blank_surface(640, 40)
+      for round = 1, 3 do
+        for i, c in ipairs(cases) do
+          local f, text, r, g, bl = unpack(c)
+          local what = string.format("case %d, drawing %d", i, round)
+          black(a)
+          black(b)
+          O.printFont(f, text, r, g, bl, 3, 5, a)
+          T.naive_print(f, text, r, g, bl, 3, 5, b)
+          assert.are.equal(T.raw(b), T.raw(a), what .. " on a surface")
+          black()
+          O.printFont(f, text, r, g, bl, -7, 100)
+          local drawn = T.raw()
+          black()
+          T.naive_print(f, text, r, g, bl, -7, 100)
+          assert.are.equal(T.raw(), drawn, what .. " on the screen")
+          local s, w, h = O.printFont(f, text, r, g, bl, 0, 0, nil, true)
+          local raw, nw, nh, pitch, flags = T.naive_text_surface(f, text, r, g, bl)
+          local info = T.surface(s)
+          assert.are.same({ nw, nh, pitch, flags }, { w, h, info.pitch, info.flags }, what)
+          assert.are.equal(raw, T.raw(s), what .. " as a surface")
+          for _, other in ipairs(handles) do assert.are_not.equal(other, s) end
+          handles[#handles + 1] = s
+        end
+      end
+      -- The surfaces handed out are the script's own: freeing them leaves
+      -- what the cache keeps intact.
+      for _, s in ipairs(handles) do O.freeSurf(s) end
+      for i, c in ipairs(cases) do
+        local s = O.printFont(c[1], c[2], c[3], c[4], c[5], 0, 0, nil, true)
+        assert.are.equal(T.naive_text_surface(unpack(c)), T.raw(s), "case " .. i .. " after the frees")
+        O.freeSurf(s)
+        black(a)
+        black(b)
+        O.printFont(c[1], c[2], c[3], c[4], c[5], 0, 0, a)
+        T.naive_print(c[1], c[2], c[3], c[4], c[5], 0, 0, b)
+        assert.are.equal(T.raw(b), T.raw(a), "case " .. i .. " drawn after the frees")
+      end
+      O.freeSurf(a)
+      O.freeSurf(b)
+    end)
+
+    it("never hands a font the texts of a freed font that had the same address", function()
+      local env = { SDL_VIDEODRIVER = "dummy", SDL_AUDIODRIVER = "disk", SDL_DISKAUDIOFILE = "/dev/null" }
+      -- No quarantine, so that the sanitizer's allocator reuses the address too.
+      if os.getenv("ASAN_OPTIONS") then
+        env.ASAN_OPTIONS = os.getenv("ASAN_OPTIONS") .. ":quarantine_size_mb=0:thread_local_quarantine_size_kb=0"
+      end
+      local status, out = H.run_child(([[
+        T = require "orvixtest"
+        O.init(320, 60, false, false)
+        -- Until the allocator hands the new font the old one's memory.
+        local same, reused = true, false
+        for _ = 1, 10 do
+          local old = O.loadFont(%q, 30)
+          for i = 1, 3 do
+            O.printFont(old, "Hello", 255, 255, 255, 0, 0)
+            O.freeSurf(O.printFont(old, "Hello", 255, 255, 255, 0, 0, nil, true))
+          end
+          O.freeFont(old)
+          local new = O.loadFont(%q, 12)
+          reused = tostring(new) == tostring(old)
+          for i = 1, 3 do
+            T.clear(nil, 0, 0, 0)
+            O.printFont(new, "Hello", 255, 255, 255, 0, 0)
+            local drawn = T.raw()
+            T.clear(nil, 0, 0, 0)
+            T.naive_print(new, "Hello", 255, 255, 255, 0, 0)
+            local s = O.printFont(new, "Hello", 255, 255, 255, 0, 0, nil, true)
+            same = same and drawn == T.raw() and T.raw(s) == T.naive_text_surface(new, "Hello", 255, 255, 255)
+            O.freeSurf(s)
+          end
+          O.freeFont(new)
+          if reused then break end
+        end
+        print(reused, same)
+      ]]):format(H.sans, H.mono), { env = env })
+      assert.are.equal(0, status)
+      local reused, same = out:match("\n(%a+)\t(%a+)\n$")
+      assert.are.equal("true", same)
+      assert.are.equal("true", reused)
+    end)
+
+    it("allocates nothing for a kept text, keeps at most its cap and frees the texts used longest ago", function()
+      if os.getenv("ORVIX_SANITIZE") == "1" then pending("neither the heap nor the allocation count is glibc's there") return end
+      local status, out = H.run_child(([[
+        T = require "orvixtest"
+        O.init(320, 240, false, false)
+        local f = O.loadFont(%q, 16)
+        local function allocations(text, times)
+          local before = T.alloc_calls()
+          for _ = 1, times do O.printFont(f, text, 255, 255, 255, 0, 0) end
+          return T.alloc_calls() - before
+        end
+        local names, long = {}, ("z"):rep(300)
+        for i = 1, 1200 do names[i] = "Text number " .. i end
+        O.printFont(f, "kept", 255, 255, 255, 0, 0)
+        print("first drawing", allocations("kept", 1) > 0, "kept", allocations("kept", 100))
+        print("long", allocations(long, 100) >= 100)
+        local heap = T.heap_bytes()
+        for i = 1, #names do allocations(names[i], 2) end
+        print("grown", T.heap_bytes() - heap)
+        print("newest", allocations(names[#names], 1), "oldest", allocations(names[1], 1) > 0)
+      ]]):format(H.sans), { env = { SDL_VIDEODRIVER = "dummy", SDL_AUDIODRIVER = "disk",
+        SDL_DISKAUDIOFILE = "/dev/null", LD_PRELOAD = H.build .. "/tests/liballoccount.so" } })
+      assert.are.equal(0, status)
+      local lines = H.lines(out)
+      assert.are.equal("first drawing\ttrue\tkept\t0", lines[2])
+      assert.are.equal("long\ttrue", lines[3])
+      -- 1200 texts of about 9 KiB each would take 10 MiB without the cap of 4 MiB.
+      local grown = tonumber(lines[4]:match("grown\t(%-?%d+)"))
+      assert.is_true(grown <= 4.25 * 2 ^ 20, "heap grew by " .. grown)
+      assert.are.equal("newest\t0\toldest\ttrue", lines[5])
+    end)
+  end)
+
   describe("freeFont", function()
     it("closes a font once; further frees and frees of non-fonts do nothing", function()
       local f = O.loadFont(H.sans, 12)

@@ -1,7 +1,8 @@
 /* cells, the limit: a character-cell screen of COLS x ROWS cells with random
  * characters and colours, drawn cell by cell (render the glyph, fill the
- * background, blit the glyph, free it) and flipped every frame.
- * Command line: FRAMES WARMUP COLS ROWS. */
+ * background, blit the glyph, free it) and flipped every frame. With
+ * "recolour" every cell takes a new random text colour before each frame.
+ * Command line: FRAMES WARMUP COLS ROWS [recolour]. */
 #include "bench.h"
 
 static SDL_Surface *screen;
@@ -9,9 +10,18 @@ static TTF_Font *font;
 static int cols, rows, cellW, cellH;
 static unsigned char *chars;
 static SDL_Color *fg, *bg;
+static int recolour;
 
 static void frame(void) {
     char text[2] = {0, 0};
+    /* Row after row, as the script's curses_setcol calls go. */
+    if (recolour) {
+        for (int i = 0; i < cols * rows; ++i) {
+            fg[i].r = (Uint8)rnd(256);
+            fg[i].g = (Uint8)rnd(256);
+            fg[i].b = (Uint8)rnd(256);
+        }
+    }
     /* Column by column, as curses_refresh draws them. */
     for (int x = 0; x < cols; ++x) {
         for (int y = 0; y < rows; ++y) {
@@ -38,6 +48,7 @@ int main(int argc, char **argv) {
     bench_args(argc, argv, &frames, &warmup);
     cols = argc > 3 ? atoi(argv[3]) : 80;
     rows = argc > 4 ? atoi(argv[4]) : 25;
+    recolour = argc > 5 && strcmp(argv[5], "recolour") == 0;
     if (cols < 1 || rows < 1) fail("a grid of at least one cell");
 
     /* The start-up of the character-cell mode: no joysticks, and the window
@@ -74,7 +85,7 @@ int main(int argc, char **argv) {
     }
 
     char name[64];
-    snprintf(name, sizeof name, "cells%dx%d", cols, rows);
+    snprintf(name, sizeof name, "%s%dx%d", recolour ? "recolour" : "cells", cols, rows);
     double *times = run_frames(frame, frames, warmup);
     report(name, frames, times, screen_hash(screen));
     free(times);

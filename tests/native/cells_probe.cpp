@@ -1,8 +1,9 @@
 // What the character-cell tests need beside the shared probes: the process
 // environment, an address-space limit (to make allocations fail for real),
-// SDL's subsystem state, a font's own metrics and the pixels the X server
-// shows in the window.
+// SDL's subsystem state, a font's own metrics, the pixels the X server
+// shows in the window, and the grid drawn without any cache.
 #include "orvixtest.h"
+#include "orvix.h"
 
 #include <SDL_ttf.h>
 #include <sys/resource.h>
@@ -78,7 +79,32 @@ int t_window_count(lua_State *L) {
     return 1;
 }
 
-const luaL_Reg funcs[] = {{"limit_address_space", t_limit_address_space},
+// naive_refresh() -> true: draws the grid onto the screen the way it is
+// drawn without a cache: for every cell, column by column, render its glyph,
+// fill its background, blit the glyph, free it. Nothing without a grid.
+int t_naive_refresh(lua_State *L) {
+    auto cc = static_cast<CursesContext *>(orvixtest::core_symbol("CC"));
+    SDL_Surface *screen = orvixtest::arg_surface(L, 1);
+    if (!cc || !cc->chars || !screen) return 0;
+    char text[2] = {0, 0};
+    for (int x = 0; x < cc->cols; ++x)
+        for (int y = 0; y < cc->rows; ++y) {
+            int i = x + y * cc->cols;
+            text[0] = static_cast<char>(cc->chars[i]);
+            SDL_Surface *glyph = TTF_RenderText_Blended(cc->font, text, cc->fg[i]);
+            SDL_Rect r = {Sint16(x * cc->cellW), Sint16(y * cc->cellH), Uint16(cc->cellW), Uint16(cc->cellH)};
+            SDL_FillRect(screen, &r, SDL_MapRGB(screen->format, cc->bg[i].r, cc->bg[i].g, cc->bg[i].b));
+            if (!glyph) continue;
+            r = {Sint16(x * cc->cellW), Sint16(y * cc->cellH), Uint16(cc->cellW), Uint16(cc->cellH)};
+            SDL_UpperBlit(glyph, nullptr, screen, &r);
+            SDL_FreeSurface(glyph);
+        }
+    lua_pushboolean(L, 1);
+    return 1;
+}
+
+const luaL_Reg funcs[] = {{"naive_refresh", t_naive_refresh},
+                          {"limit_address_space", t_limit_address_space},
                           {"sdl_was_init", t_sdl_was_init},
                           {"font_metrics", t_font_metrics},
                           {"window_count", t_window_count},

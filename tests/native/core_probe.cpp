@@ -1,7 +1,10 @@
 // Probes for the module core's tests: a wall clock that works without SDL,
-// SDL's started subsystems, the pending event queue and the desktop's size.
+// SDL's started subsystems, the pending event queue, the desktop's size and
+// the process's allocations.
 #include "orvixtest.h"
 
+#include <dlfcn.h>
+#include <malloc.h>
 
 #include <ctime>
 
@@ -48,9 +51,27 @@ int t_desktop(lua_State *L) {
     return 2;
 }
 
+// alloc_calls() -> the main thread's allocation calls so far, as counted by
+// the alloccount shim; nothing when the shim is not loaded.
+int t_alloc_calls(lua_State *L) {
+    auto calls = static_cast<unsigned long *>(dlsym(RTLD_DEFAULT, "orvix_alloc_calls"));
+    if (!calls) return 0;
+    lua_pushnumber(L, double(*calls));
+    return 1;
+}
+
+// heap_bytes() -> bytes the allocator has handed out and not taken back,
+// mapped blocks included.
+int t_heap_bytes(lua_State *L) {
+    struct mallinfo2 m = mallinfo2();
+    lua_pushnumber(L, double(m.uordblks + m.hblkhd));
+    return 1;
+}
+
 const luaL_Reg funcs[] = {
     {"monotonic_ms", t_monotonic_ms}, {"was_init", t_was_init},
     {"pending", t_pending},           {"desktop", t_desktop},
+    {"alloc_calls", t_alloc_calls},   {"heap_bytes", t_heap_bytes},
     {nullptr, nullptr}};
 orvixtest::Registrar reg(funcs);
 

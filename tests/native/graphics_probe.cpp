@@ -1,5 +1,6 @@
 // Probes for the graphics tests: raw pixel memory, bounding boxes of drawn
-// pixels, a direct line to the exported putpixel, and SDL_ttf's own metrics.
+// pixels, a direct line to the exported putpixel, SDL_ttf's own metrics, and
+// text drawn without any cache.
 #include "orvixtest.h"
 
 #include <SDL_ttf.h>
@@ -124,6 +125,48 @@ int t_putpixel_bytes(lua_State *L) {
     return 2;
 }
 
+// The text of arguments 1 to 5 (font, text, r, g, b) rendered the way
+// printFont renders it; null when there is nothing to render.
+SDL_Surface *naive_render(lua_State *L) {
+    auto font = static_cast<TTF_Font *>(lua_touserdata(L, 1));
+    const char *text = luaL_checkstring(L, 2);
+    SDL_Color c = {Uint8(luaL_checknumber(L, 3)), Uint8(luaL_checknumber(L, 4)), Uint8(luaL_checknumber(L, 5)), 0};
+    return font ? TTF_RenderUTF8_Blended(font, text, c) : nullptr;
+}
+
+// naive_print(font, text, r, g, b, x, y[, target]): draws a text the way it
+// is drawn without a cache: render, blit onto the target (default the
+// screen), free.
+int t_naive_print(lua_State *L) {
+    SDL_Rect r = {Sint16(luaL_checknumber(L, 6)), Sint16(luaL_checknumber(L, 7)), 0, 0};
+    SDL_Surface *dst = arg_surface(L, 8);
+    SDL_Surface *s = dst ? naive_render(L) : nullptr;
+    if (!s) return 0;
+    r.w = Uint16(s->w);
+    r.h = Uint16(s->h);
+    SDL_UpperBlit(s, nullptr, dst, &r);
+    SDL_FreeSurface(s);
+    return 0;
+}
+
+// naive_text_surface(font, text, r, g, b) -> pixel memory, w, h, pitch and
+// flags of the text rendered and converted to the display format with
+// alpha, as the surface mode does it without a cache; nothing on failure.
+int t_naive_text_surface(lua_State *L) {
+    SDL_Surface *rendered = naive_render(L);
+    SDL_Surface *s = rendered ? SDL_DisplayFormatAlpha(rendered) : nullptr;
+    SDL_FreeSurface(rendered);
+    if (!s) return 0;
+    // No C++ object may live across the pushes, which can raise a Lua error.
+    lua_pushlstring(L, static_cast<const char *>(s->pixels), size_t(s->pitch) * size_t(s->h));
+    lua_pushnumber(L, s->w);
+    lua_pushnumber(L, s->h);
+    lua_pushnumber(L, s->pitch);
+    lua_pushnumber(L, s->flags);
+    SDL_FreeSurface(s);
+    return 5;
+}
+
 // font_height(font) -> TTF_FontHeight of a font handle.
 int t_font_height(lua_State *L) {
     auto font = static_cast<TTF_Font *>(lua_touserdata(L, 1));
@@ -136,7 +179,8 @@ const luaL_Reg funcs[] = {
     {"clear", t_clear},
     {"raw", t_raw},               {"bbox", t_bbox},
     {"alpha_count", t_alpha_count}, {"putpixel_bytes", t_putpixel_bytes},
-    {"font_height", t_font_height}, {nullptr, nullptr}};
+    {"font_height", t_font_height}, {"naive_print", t_naive_print},
+    {"naive_text_surface", t_naive_text_surface}, {nullptr, nullptr}};
 orvixtest::Registrar reg(funcs);
 
 }  // namespace
