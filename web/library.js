@@ -214,6 +214,11 @@ mergeInto(LibraryManager.library, {
     if (ORW.canvas) ORW.canvas.style.cursor = show ? '' : 'none';
   },
 
+  orw_js_viewport: function(wptr, hptr) {
+    HEAP32[wptr >> 2] = window.innerWidth;
+    HEAP32[hptr >> 2] = window.innerHeight;
+  },
+
   orw_js_take_event__deps: ['$ORW'],
   orw_js_take_event: function(fields, code, codecap, key, keycap) {
     var e = ORW.events.shift();

@@ -60,6 +60,9 @@ int Mix_OpenAudio(int, Uint16, int, int) {
     return 0;
 }
 
+// The device itself: closing it silences everything, as the mixer's close does.
+void SDL_CloseAudio(void) { Mix_CloseAudio(); }
+
 void Mix_CloseAudio(void) {
     if (!open_) return;
     orw_js_audio_close();

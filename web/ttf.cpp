@@ -340,12 +340,12 @@ SDL_Surface *TTF_RenderUTF8_Blended(TTF_Font *font, const char *text, SDL_Color 
     return out;
 }
 
-SDL_Surface *TTF_RenderText_Blended(TTF_Font *font, const char *text, SDL_Color fg) {
-    if (!text) return nullptr;
-    // Latin-1 to UTF-8: each byte from 128 up becomes two.
+// Latin-1 text as UTF-8, each byte from 128 up becoming two, into out
+// (2 * strlen + 1 bytes) when it fits, else into a malloc'd block; null
+// when that cannot be had.
+static char *latin1_to_utf8(const char *text, char *out, size_t cap) {
     size_t n = strlen(text);
-    char small[64];
-    char *utf8 = (2 * n + 1 <= sizeof small) ? small : static_cast<char *>(malloc(2 * n + 1));
+    char *utf8 = (2 * n + 1 <= cap) ? out : static_cast<char *>(malloc(2 * n + 1));
     if (!utf8) return nullptr;
     char *o = utf8;
     for (const unsigned char *p = reinterpret_cast<const unsigned char *>(text); *p; ++p) {
@@ -357,6 +357,22 @@ SDL_Surface *TTF_RenderText_Blended(TTF_Font *font, const char *text, SDL_Color 
         }
     }
     *o = 0;
+    return utf8;
+}
+
+int TTF_SizeText(TTF_Font *font, const char *text, int *w, int *h) {
+    char small[64];
+    char *utf8 = text ? latin1_to_utf8(text, small, sizeof small) : nullptr;
+    if (!utf8) return -1;
+    int r = TTF_SizeUTF8(font, utf8, w, h);
+    if (utf8 != small) free(utf8);
+    return r;
+}
+
+SDL_Surface *TTF_RenderText_Blended(TTF_Font *font, const char *text, SDL_Color fg) {
+    char small[64];
+    char *utf8 = text ? latin1_to_utf8(text, small, sizeof small) : nullptr;
+    if (!utf8) return nullptr;
     SDL_Surface *s = TTF_RenderUTF8_Blended(font, utf8, fg);
     if (utf8 != small) free(utf8);
     return s;

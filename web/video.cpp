@@ -106,7 +106,26 @@ int SDL_Init(Uint32 flags) {
     return 0;
 }
 
+int SDL_InitSubSystem(Uint32 flags) { return SDL_Init(flags); }
+
 Uint32 SDL_WasInit(Uint32 flags) { return initialised & flags; }
+
+// The "desktop" of a page is the browser's viewport, in CSS pixels.
+const SDL_VideoInfo *SDL_GetVideoInfo(void) {
+    static SDL_VideoInfo info;
+    static SDL_PixelFormat format;
+    format.BitsPerPixel = 32;
+    format.BytesPerPixel = 4;
+    format.Rmask = 0x00FF0000;
+    format.Gmask = 0x0000FF00;
+    format.Bmask = 0x000000FF;
+    format.Rshift = 16;
+    format.Gshift = 8;
+    format.alpha = SDL_ALPHA_OPAQUE;
+    info.vfmt = &format;
+    orw_js_viewport(&info.current_w, &info.current_h);
+    return &info;
+}
 
 void SDL_Quit(void) {
     initialised = 0;

@@ -26,6 +26,7 @@ void orw_js_maybe_yield(void);
 void orw_js_set_mode(int w, int h, int fullscreen);
 void orw_js_present(const Uint32 *rgba, int w, int h);
 void orw_js_show_cursor(int show);
+void orw_js_viewport(int *w, int *h);
 // Takes the oldest queued input record: its kind (0 when none), up to four
 // numbers, and for keys the code and key strings.
 int orw_js_take_event(int *fields, char *code, int codecap, char *key, int keycap);

@@ -289,8 +289,13 @@ TEST(WebText, MetricsAndGlyphsMatchSDLttf) {
                 SDL_FreeSurface(a);
                 r.FreeSurface(b);
             }
-            // Single Latin-1 characters, as the character cells render them.
-            for (const char *cell : {"#", ".", "\"", "~", ">", "$", "@", " "}) {
+            // Single Latin-1 characters, as the character cells render and
+            // measure them.
+            for (const char *cell : {"#", ".", "\"", "~", ">", "$", "@", " ", "\xe9"}) {
+                int o[2] = {-1, -1}, q[2] = {-2, -2};
+                EXPECT_EQ(TTF_SizeText(own, cell, &o[0], &o[1]), r.SizeText(rf, cell, &q[0], &q[1]));
+                EXPECT_EQ(o[0], q[0]) << path << " " << size << " '" << cell << "'";
+                EXPECT_EQ(o[1], q[1]) << path << " " << size << " '" << cell << "'";
                 SDL_Color c = {60, 130, 255, 0};
                 SDL_Surface *a = TTF_RenderText_Blended(own, cell, c);
                 SDL_Surface *b = r.RenderText_Blended(rf, cell, c);

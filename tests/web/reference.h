@@ -70,6 +70,7 @@ struct SDL {
     SDL_Surface *(*RenderUTF8_Blended)(TTF_Font *, const char *, SDL_Color);
     SDL_Surface *(*RenderText_Blended)(TTF_Font *, const char *, SDL_Color);
     int (*GlyphMetrics)(TTF_Font *, Uint16, int *, int *, int *, int *, int *);
+    int (*SizeText)(TTF_Font *, const char *, int *, int *);
     int (*FontLineSkip)(const TTF_Font *);
     int (*FontHeight)(const TTF_Font *);
     int (*FontFaceIsFixedWidth)(const TTF_Font *);
@@ -106,6 +107,7 @@ struct SDL {
         RenderUTF8_Blended = lib.get<decltype(RenderUTF8_Blended)>("TTF_RenderUTF8_Blended");
         RenderText_Blended = lib.get<decltype(RenderText_Blended)>("TTF_RenderText_Blended");
         GlyphMetrics = lib.get<decltype(GlyphMetrics)>("TTF_GlyphMetrics");
+        SizeText = lib.get<decltype(SizeText)>("TTF_SizeText");
         FontLineSkip = lib.get<decltype(FontLineSkip)>("TTF_FontLineSkip");
         FontHeight = lib.get<decltype(FontHeight)>("TTF_FontHeight");
         FontFaceIsFixedWidth = lib.get<decltype(FontFaceIsFixedWidth)>("TTF_FontFaceIsFixedWidth");
