@@ -12,7 +12,7 @@ int l_loadFont(lua_State *L) {
     // open. SDL_ttf hands the size to FreeType as size * 64 in an int; a size
     // that does not survive that is no size FreeType could set either.
     bool usable_size = size <= INT_MAX / 64 && size >= INT_MIN / 64;
-    TTF_Font *font = (path && usable_size && display_running()) ? TTF_OpenFont(path, size) : nullptr;
+    TTF_Font *font = (path && usable_size && display_running()) ? open_font(path, size) : nullptr;
     if (!font) fatal("Couldn't load font %s. Exiting.\n", path ? path : "(null)");
     handle_add(font, Kind::Font);
     int advance = 0;
