@@ -81,7 +81,7 @@ static bool skip_sub_blocks(const Uint8 *d, size_t n, size_t &pos) {
     }
 }
 
-bool gif_readable(const Uint8 *d, size_t n) {
+bool gif_readable(const Uint8 *d, size_t n, ImageSize *size) {
     if (n < 13) return false;
     size_t pos = 13;
     if (d[10] & 0x80) pos += size_t(3) << ((d[10] & 7) + 1);
@@ -104,6 +104,7 @@ bool gif_readable(const Uint8 *d, size_t n) {
         if (w == 0 || h == 0 || pos >= n) return false;
         Uint8 code_size = d[pos++];
         if (code_size < 1 || code_size > 11) return false;
+        if (size) *size = {int(w), int(h), 8};
         return skip_sub_blocks(d, n, pos);
     }
 }
@@ -150,7 +151,7 @@ int compare_keys_cb(const void *a, const void *b) { return compare_keys(a, b, g_
 
 }  // namespace
 
-bool xpm_readable(const Uint8 *d, size_t n) {
+bool xpm_readable(const Uint8 *d, size_t n, ImageSize *size) {
     XpmReader r = {d, n, 0};
     const Uint8 *text;
     size_t len;
@@ -166,6 +167,7 @@ bool xpm_readable(const Uint8 *d, size_t n) {
     if (Uint64(w) > n || Uint64(h) > n || Uint64(ncolors) > n || Uint64(cpp) > n) return false;
     const Uint64 row_chars = Uint64(w) * Uint64(cpp);
     if (row_chars > n) return false;
+    if (size) *size = {int(w), int(h), ncolors <= 256 ? 8 : 32};
 
     // The colour keys, sorted for lookups (one table entry per byte for the
     // common one-character keys).
@@ -463,6 +465,16 @@ const char *extension(const char *path) {
 
 }  // namespace
 
+// SDL_image's GIF and XPM readers use the surface they ask SDL for without
+// looking whether they got one; SDL refuses rows wider than its 16-bit pitch
+// can hold, and sizes it cannot allocate. The same request, made first,
+// tells whether theirs will succeed.
+static bool surface_possible(const ImageSize &size) {
+    SDL_Surface *probe = SDL_CreateRGBSurface(SDL_SWSURFACE, size.w, size.h, size.depth, 0, 0, 0, 0);
+    if (probe) SDL_FreeSurface(probe);
+    return probe != nullptr;
+}
+
 // ---------------------------------------------------------------------------
 // Images. The format is found as SDL_image finds it: the extension picks TGA,
 // which has no signature; otherwise each reader's own test, in its order.
@@ -471,6 +483,7 @@ SDL_Surface *load_image(const char *path) {
     if (!read_file(path, &f)) return nullptr;
     SDL_RWops *rw = SDL_RWFromConstMem(f.data, int(f.size > 0x7fffffff ? 0x7fffffff : f.size));
     SDL_Surface *s = nullptr;
+    ImageSize size = {0, 0, 0};
     const char *ext = extension(path);
     if (!rw) {
         // no stream: fails like an unreadable file
@@ -482,7 +495,7 @@ SDL_Surface *load_image(const char *path) {
         s = IMG_LoadBMP_RW(rw);
         if (s && bmp_without_alpha(f.data, f.size)) make_opaque(s);
     } else if (IMG_isGIF(rw)) {
-        s = gif_readable(f.data, f.size) ? IMG_LoadGIF_RW(rw) : nullptr;
+        s = gif_readable(f.data, f.size, &size) && surface_possible(size) ? IMG_LoadGIF_RW(rw) : nullptr;
     } else if (IMG_isJPG(rw)) {
         s = IMG_LoadJPG_RW(rw);
         int cmyk = s ? jpeg_cmyk_kind(f.data, f.size) : 0;
@@ -494,7 +507,7 @@ SDL_Surface *load_image(const char *path) {
     } else if (IMG_isPNG(rw)) {
         s = decode_png(f.data, f.size);
     } else if (IMG_isXPM(rw)) {
-        s = xpm_readable(f.data, f.size) ? IMG_LoadXPM_RW(rw) : nullptr;
+        s = xpm_readable(f.data, f.size, &size) && surface_possible(size) ? IMG_LoadXPM_RW(rw) : nullptr;
     } else {
         // PNM, TIFF, XCF, XV and WEBP, or no known format at all.
         s = IMG_Load_RW(rw, 0);
@@ -731,22 +744,24 @@ Mix_Music *load_music(const char *path) {
 // ---------------------------------------------------------------------------
 // Fonts. SDL_ttf sizes a font without outlines by picking one of its bitmap
 // strikes, with the point size as the strike's index: a negative size reads
-// before the list of strikes. Its size request fails for bitmap-only OpenType
-// fonts (OTB), whose glyphs then load as empty outlines and draw nothing; and
-// it copies a bitmap glyph's rows without looking whether FreeType gave it
-// any pixel memory (a BDF glyph with a size but no bitmap). FreeType looks at
-// such a font first, through the same calls.
+// before the list of strikes, and a font with no strike at all reads before
+// it whatever the size. Its size request fails for bitmap-only OpenType fonts
+// (OTB), whose glyphs then load as empty outlines and draw nothing; and it
+// copies a bitmap glyph's rows without looking whether FreeType gave it any
+// pixel memory (a BDF glyph with a size but no bitmap). FreeType looks at
+// such a font first, through the same calls. A file FreeType cannot open at
+// all is left to SDL_ttf, which refuses it with its own error.
 bool font_usable(const Uint8 *d, size_t n, int *size) {
     FT_Library lib;
-    if (FT_Init_FreeType(&lib) != 0) return false;
+    if (FT_Init_FreeType(&lib) != 0) return true;
     FT_Face face;
-    bool ok = FT_New_Memory_Face(lib, d, FT_Long(n), 0, &face) == 0;
-    if (ok && !FT_IS_SCALABLE(face)) {
+    bool ok = true;
+    if (FT_New_Memory_Face(lib, d, FT_Long(n), 0, &face) == 0 && !FT_IS_SCALABLE(face)) {
         int strike = *size < 0 ? 0 : *size;
         if (strike >= face->num_fixed_sizes) strike = face->num_fixed_sizes - 1;
         ok = strike >= 0;
         if (ok) {
-            // SDL_ttf's own request, result unchecked as there.
+            // SDL_ttf's own request, its result unchecked as there.
             FT_Set_Pixel_Sizes(face, FT_UInt(face->available_sizes[strike].height),
                                FT_UInt(face->available_sizes[strike].width));
             *size = strike;
@@ -764,10 +779,15 @@ bool font_usable(const Uint8 *d, size_t n, int *size) {
 
 TTF_Font *open_font(const char *path, int size) {
     FileBytes f;
-    if (!read_file(path, &f)) return nullptr;
-    bool ok = font_usable(f.data, f.size, &size);
-    free(f.data);
-    return ok ? TTF_OpenFont(path, size) : nullptr;
+    if (read_file(path, &f)) {
+        bool ok = font_usable(f.data, f.size, &size);
+        free(f.data);
+        if (!ok) {
+            SDL_SetError("Unusable bitmap font");
+            return nullptr;
+        }
+    }
+    return TTF_OpenFont(path, size);
 }
 
 }  // namespace orvix

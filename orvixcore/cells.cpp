@@ -48,7 +48,7 @@ int l_curses_init(lua_State *L) {
     start_mixer();
 
     if (!path) SDL_SetError("no font path");
-    CC.font = path ? TTF_OpenFont(path, size) : nullptr;
+    CC.font = path ? open_font(path, size) : nullptr;
     if (!CC.font) fatal("Couldn't load font: %s\n", SDL_GetError());
 
     // A face with no metrics for '@' still gets a usable cell: half its height.

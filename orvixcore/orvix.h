@@ -159,8 +159,12 @@ TTF_Font *open_font(const char *path, int size);
 
 // The checks behind them, on whole files in memory: true when the library's
 // reader can take the file safely.
-bool gif_readable(const Uint8 *d, size_t n);
-bool xpm_readable(const Uint8 *d, size_t n);
+// GIF and XPM also give the size of the surface their reader will ask for.
+struct ImageSize {
+    int w, h, depth;
+};
+bool gif_readable(const Uint8 *d, size_t n, ImageSize *size = nullptr);
+bool xpm_readable(const Uint8 *d, size_t n, ImageSize *size = nullptr);
 bool pcx_readable(const Uint8 *d, size_t n);
 bool wav_sound_readable(const Uint8 *d, size_t n);
 bool wav_music_readable(const Uint8 *d, size_t n);

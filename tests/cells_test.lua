@@ -694,6 +694,11 @@ describe("curses_init failures end the process with status 1", function()
     assert.equal(1, status)
     assert.equal("Orvix init (4x3), curses mode\nCouldn't load font: Couldn't load font file\n", out)
 
+    -- a font SDL_ttf would open and then draw nothing with
+    status, out = child(string.format([[O.curses_init(4, 3, %q, 16) print("survived")]], h.assets .. "/box.otb"))
+    assert.equal(1, status)
+    assert.equal("Orvix init (4x3), curses mode\nCouldn't load font: Unusable bitmap font\n", out)
+
     status, out = child([[O.curses_init(4, 3, nil, 16) print("survived")]])
     assert.equal(1, status)
     assert.equal("Orvix init (4x3), curses mode\nCouldn't load font: no font path\n", out)
