@@ -44,7 +44,7 @@ mkdir -p "$dir/found"
   for p in libpng1.6 giflib libjpeg-turbo tiff libwebp flac; do
     apt-get source --download-only "$p" >/dev/null 2>&1 || echo "$p: not all of its source could be fetched"
   done
-  for t in *.orig.tar.*; do
+  for t in *.orig.tar.gz *.orig.tar.xz *.orig.tar.bz2; do
     if [ -f "$t" ]; then tar xf "$t"; fi
   done
   find "$dir" /usr/share/fonts -type f ! -path "$dir/found/*" >"$dir/list"

@@ -31,8 +31,8 @@ Bytes be(Uint32 v, int n) {
 // PNG
 
 // A PNG written by libpng: w x h pixels of the given colour type and depth,
-// from row bytes, with an optional tRNS chunk and a tEXt chunk after the image.
-Bytes make_png(int w, int h, int color, int depth, const Bytes &pixels, png_color_16 *trans = nullptr) {
+// from row bytes, with a tEXt chunk after the image.
+Bytes make_png(int w, int h, int color, int depth, const Bytes &pixels) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -40,7 +40,6 @@ Bytes make_png(int w, int h, int color, int depth, const Bytes &pixels, png_colo
         static_cast<Bytes *>(png_get_io_ptr(p))->append(reinterpret_cast<char *>(d), n);
     }, nullptr);
     png_set_IHDR(png, info, Uint32(w), Uint32(h), depth, color, 0, 0, 0);
-    if (trans) png_set_tRNS(png, info, nullptr, 0, trans);
     png_text text = {};
     text.key = const_cast<char *>("Comment");
     text.text = const_cast<char *>("after the image");
@@ -51,10 +50,6 @@ Bytes make_png(int w, int h, int color, int depth, const Bytes &pixels, png_colo
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
-}
-
-Uint32 pixel(SDL_Surface *s, int x, int y) {
-    return *reinterpret_cast<Uint32 *>(static_cast<Uint8 *>(s->pixels) + y * s->pitch + x * 4);
 }
 
 TEST(Png, EveryCutFailsUntilThePixelsAreThereThenLoadsThem) {
@@ -84,34 +79,6 @@ TEST(Png, ChunksLongerThanTheFileFail) {
     for (const char *type : {"bKGD", "tEXt", "iTXt", "sPLT", "IDAT"}) {
         Bytes cut = file.substr(0, 33) + be(5000000, 4) + type + Bytes(100, '\0');
         EXPECT_EQ(nullptr, decode_png(u8(cut), cut.size())) << type;
-    }
-}
-
-TEST(Png, TransparentColoursBecomeAlphaForGreyAndSixteenBitColour) {
-    png_color_16 grey_key = {0, 0, 0, 0, 0x40};
-    Bytes grey = make_png(3, 1, PNG_COLOR_TYPE_GRAY, 8, "\x40\x41\xff", &grey_key);
-    // 16 bits: the second pixel differs from the key in its low byte only
-    png_color_16 rgb_key = {0, 0x1234, 0x5678, 0x9abc, 0};
-    Bytes rgb = make_png(2, 1, PNG_COLOR_TYPE_RGB, 16, Bytes("\x12\x34\x56\x78\x9a\xbc\x12\x35\x56\x78\x9a\xbc", 12),
-                         &rgb_key);
-    struct Case {
-        const Bytes &file;
-        std::vector<Uint32> rgba;  // red in the low byte
-    } cases[] = {
-        {grey, {0x00404040, 0xff414141, 0xffffffff}},
-        {rgb, {0x009a5612, 0xff9a5612}},
-    };
-    for (const Case &c : cases) {
-        SDL_Surface *s = decode_png(u8(c.file), c.file.size());
-        ASSERT_NE(nullptr, s);
-        EXPECT_EQ(4, s->format->BytesPerPixel);
-        EXPECT_EQ(0u, s->flags & SDL_SRCCOLORKEY);
-        for (size_t x = 0; x < c.rgba.size(); ++x) {
-            Uint8 r, g, b, a;
-            SDL_GetRGBA(pixel(s, int(x), 0), s->format, &r, &g, &b, &a);
-            EXPECT_EQ(c.rgba[x], Uint32(r) | Uint32(g) << 8 | Uint32(b) << 16 | Uint32(a) << 24) << x;
-        }
-        SDL_FreeSurface(s);
     }
 }
 
@@ -323,34 +290,6 @@ TEST(Flac, SoundsMustStartAtSampleZeroAndDecodeToTheirDeclaredLength) {
     const Bytes mono = make_flac(1, 4), cut = good.substr(0, good.size() - 100);
     const Bytes *bad[] = {&later, &longer, &unknown, &damaged, &mono, &cut};
     for (size_t i = 0; i < 6; ++i) EXPECT_FALSE(flac_sound_readable(u8(*bad[i]), bad[i]->size())) << "case " << i;
-}
-
-// ---------------------------------------------------------------------------
-// Fonts
-
-TEST(Font, BitmapFontsNeedBitmapsAndSizesBelowZeroPickTheFirstStrike) {
-    const Bytes glyph = "STARTCHAR a\nENCODING 97\nSWIDTH 1000 0\nDWIDTH 8 0\nBBX 8 2 0 0\nBITMAP\nFF\n81\nENDCHAR\n";
-    auto bdf = [](const Bytes &glyphs) {
-        return "STARTFONT 2.1\nFONT x\nSIZE 8 75 75\nFONTBOUNDINGBOX 8 8 0 0\nSTARTPROPERTIES 2\nFONT_ASCENT 8\n"
-               "FONT_DESCENT 0\nENDPROPERTIES\nCHARS 1\n" + glyphs + "ENDFONT\n";
-    };
-    Bytes good = bdf(glyph);
-    Bytes no_bitmap = bdf(glyph.substr(0, glyph.find("BITMAP")) + "ENDCHAR\n");
-    for (int size : {-5, 0, 12}) {
-        int strike = size;
-        EXPECT_TRUE(font_usable(u8(good), good.size(), &strike)) << size;
-        EXPECT_EQ(0, strike);
-        EXPECT_FALSE(font_usable(u8(no_bitmap), no_bitmap.size(), &strike)) << size;
-    }
-    FILE *f = fopen("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", "rb");
-    ASSERT_NE(nullptr, f);
-    Bytes ttf;
-    char buf[65536];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, f)) > 0;) ttf.append(buf, n);
-    fclose(f);
-    int size = -5;  // outline fonts keep their size
-    EXPECT_TRUE(font_usable(u8(ttf), ttf.size(), &size));
-    EXPECT_EQ(-5, size);
 }
 
 }  // namespace
