@@ -145,9 +145,12 @@ struct XpmReader {
     }
 };
 
-int compare_keys(const void *a, const void *b, size_t cpp) { return memcmp(*static_cast<const Uint8 *const *>(a), *static_cast<const Uint8 *const *>(b), cpp); }
-size_t g_key_size;  // bsearch and qsort take no context
-int compare_keys_cb(const void *a, const void *b) { return compare_keys(a, b, g_key_size); }
+// Orders colour keys of g_key_size characters (qsort and bsearch take no
+// context of their own).
+size_t g_key_size;
+int compare_keys(const void *a, const void *b) {
+    return memcmp(*static_cast<const Uint8 *const *>(a), *static_cast<const Uint8 *const *>(b), g_key_size);
+}
 
 }  // namespace
 
@@ -182,14 +185,14 @@ bool xpm_readable(const Uint8 *d, size_t n, ImageSize *size) {
         if (cpp == 1) single[text[0]] = true;
     }
     g_key_size = size_t(cpp);
-    if (ok && cpp > 1) qsort(keys, size_t(ncolors), sizeof(Uint8 *), compare_keys_cb);
+    if (ok && cpp > 1) qsort(keys, size_t(ncolors), sizeof(Uint8 *), compare_keys);
     for (long y = 0; ok && y < h; ++y) {
         const Uint8 *row;
         ok = r.row(row_chars, &row);
         for (long x = 0; ok && x < w; ++x) {
             const Uint8 *key = row + size_t(x) * size_t(cpp);
             ok = cpp == 1 ? single[key[0]]
-                          : bsearch(&key, keys, size_t(ncolors), sizeof(Uint8 *), compare_keys_cb) != nullptr;
+                          : bsearch(&key, keys, size_t(ncolors), sizeof(Uint8 *), compare_keys) != nullptr;
         }
     }
     free(keys);
