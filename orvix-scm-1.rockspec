@@ -34,6 +34,9 @@ external_dependencies = {
    SDL_GFX = { header = "SDL/SDL_gfxPrimitives.h" },
    SDL_MIXER = { header = "SDL/SDL_mixer.h" },
    GL = { header = "GL/gl.h" },
+   PNG = { header = "png.h" },
+   FLAC = { header = "FLAC/stream_decoder.h" },
+   FREETYPE = { header = "freetype2/ft2build.h" },
 }
 
 build = {

@@ -15,8 +15,8 @@ static bool audio_on() { return sound_on && g_mixer_open; }
 int l_loadSound(lua_State *L) {
     if (!audio_on()) return 0;
     const char *path = lua_tostring(L, 1);
-    // Mix_LoadWAV_RW takes over the stream (free-source flag 1).
-    Mix_Chunk *chunk = path ? Mix_LoadWAV_RW(SDL_RWFromFile(path, "rb"), 1) : nullptr;
+    // Checked first, then read by the mixer (see assets.cpp).
+    Mix_Chunk *chunk = path ? load_sound(path) : nullptr;
     if (!chunk) fatal("Couldn't load sound %s. Exiting.\n", path ? path : "(null)");
     handle_add(chunk, Kind::Sound);
     lua_pushlightuserdata(L, chunk);
@@ -26,7 +26,7 @@ int l_loadSound(lua_State *L) {
 int l_loadMusic(lua_State *L) {
     if (!audio_on()) return 0;
     const char *path = lua_tostring(L, 1);
-    Mix_Music *music = path ? Mix_LoadMUS(path) : nullptr;
+    Mix_Music *music = path ? load_music(path) : nullptr;
     if (!music) fatal("Couldn't load music %s. Exiting.\n", path ? path : "(null)");
     handle_add(music, Kind::Music);
     lua_pushlightuserdata(L, music);

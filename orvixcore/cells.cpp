@@ -52,7 +52,7 @@ int l_curses_init(lua_State *L) {
     else if (!font_size_usable(size))
         SDL_SetError("font size out of range");
     else
-        CC.font = TTF_OpenFont(path, size);
+        CC.font = open_font(path, size);
     if (!CC.font) fatal("Couldn't load font: %s\n", SDL_GetError());
 
     // A face with no metrics for '@' still gets a usable cell: half its height.

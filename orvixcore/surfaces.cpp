@@ -1,8 +1,6 @@
 // Surfaces and pixels: images, blank surfaces, blits, fills and single pixels.
 #include "orvix.h"
 
-#include <SDL_image.h>
-
 #include <cstdio>
 
 // The store itself, shared by the exported putpixel and putpix. putpix calls
@@ -55,8 +53,9 @@ SDL_Surface *to_display_format(SDL_Surface *loaded) {
 
 int l_loadImage(lua_State *L) {
     const char *path = lua_tostring(L, 1);
-    // No path at all (nil, a table, ...) fails like a missing file.
-    SDL_Surface *loaded = path ? IMG_Load(path) : nullptr;
+    // No path at all (nil, a table, ...) fails like a missing file; so does a
+    // damaged file (see assets.cpp).
+    SDL_Surface *loaded = path ? load_image(path) : nullptr;
     SDL_Surface *s = loaded ? to_display_format(loaded) : nullptr;
     if (!s) fatal("Couldn't load image %s. Exiting.\n", path ? path : "(null)");
     return push_surface(L, s);

@@ -10,7 +10,7 @@ int l_loadFont(lua_State *L) {
     int size = arg_int(L, 2);
     // Without a running font engine, or without a path, there is nothing to
     // open.
-    TTF_Font *font = (path && font_size_usable(size) && display_running()) ? TTF_OpenFont(path, size) : nullptr;
+    TTF_Font *font = (path && font_size_usable(size) && display_running()) ? open_font(path, size) : nullptr;
     if (!font) fatal("Couldn't load font %s. Exiting.\n", path ? path : "(null)");
     handle_add(font, Kind::Font);
     int advance = 0;

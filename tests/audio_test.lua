@@ -440,6 +440,78 @@ describe("a load that fails", function()
   end)
 end)
 
+describe("a damaged or unusual file", function()
+  local A = H.assets
+  local ENV = { SDL_VIDEODRIVER = "dummy", SDL_AUDIODRIVER = "disk", SDL_DISKAUDIOFILE = "/dev/null" }
+  local wav, aiff, flac = H.read_file(A .. "/beep.wav"), H.read_file(A .. "/beep.aiff"), H.read_file(A .. "/beep.flac")
+
+  -- beep.wav is RIFF, size, WAVE, then its 16-byte format chunk: channels at
+  -- byte 22, rate at 24; then the data chunk.
+  local junk_first = "RIFF" .. H.le(#wav + 8, 4) .. "WAVE" .. "junk" .. H.le(4, 4) .. "abcd" .. wav:sub(13)
+  -- An AIFF's rate is an 80-bit float 8 bytes into its COMM chunk's data: 1 Hz.
+  local comm = aiff:find("COMM", 1, true) - 1
+  local aiff_1hz = H.splice(aiff, comm + 16, "\63\255\128\0\0\0\0\0\0\0")
+  -- The FLAC stream without its first frame, so that it starts at sample 4096:
+  -- skip the metadata blocks (last-block flag, 24-bit length) to the first
+  -- frame, then find the header of frame number 1 (its fifth byte).
+  local first = 4
+  repeat
+    local b1, b2, b3, b4 = flac:byte(first + 1, first + 4)
+    first = first + 4 + b2 * 65536 + b3 * 256 + b4
+  until b1 >= 128
+  local second = first + 2
+  repeat
+    second = flac:find("\255\248", second + 2, true) - 1
+  until flac:byte(second + 5) == 1
+  local cases = {
+    -- the mixer's music reader frees its format chunk twice
+    { "music", "whose first chunk is not its format", ".wav", junk_first },
+    -- the music reader looks for the data chunk past the end of the file for ever
+    { "music", "without its data chunk", ".wav", wav:sub(1, 36) },
+    -- SDL 1.2's converter never stops adding steps, or writes past its table
+    { "sound", "at 0 Hz", ".wav", H.splice(wav, 24, H.le(0, 4)) },
+    { "music", "at 0 Hz", ".wav", H.splice(wav, 24, H.le(0, 4)) },
+    { "sound", "at 1 Hz", ".wav", H.splice(wav, 24, H.le(1, 4)) },
+    { "music", "at 1 Hz", ".wav", H.splice(wav, 24, H.le(1, 4)) },
+    { "sound", "with 0 channels", ".wav", H.splice(wav, 22, H.le(0, 2)) },
+    { "music", "in AIFF at 1 Hz", ".aiff", aiff_1hz },
+    -- the mixer's FLAC reader writes through a buffer it has not allocated yet
+    { "sound", "in FLAC not starting at sample 0", ".flac", flac:sub(1, first) .. flac:sub(second + 1) },
+    -- it would play the rest of its buffer, which nothing wrote
+    { "sound", "in FLAC cut in half", ".flac", flac:sub(1, math.floor(#flac / 2)) },
+  }
+  for _, c in ipairs(cases) do
+    it("ends the process with the message: " .. c[1] .. " " .. c[2], function()
+      local load = c[1] == "sound" and "loadSound" or "loadMusic"
+      local status, out, _, path = H.child_with_file(c[4], c[3], "O.init(64, 48)\nO." .. load .. "(FILE)\nprint('loaded')\n", ENV)
+      assert.are.equal(1, status)
+      assert.are.equal(INIT .. "Couldn't load " .. c[1] .. " " .. path .. ". Exiting.\n", out)
+    end)
+  end
+
+  it("leaves valid FLAC and AIFF sounds and AIFF music alone", function()
+    local r = listen([[
+      O.init(64, 48)
+      local f, a = O.loadSound(A .. "/beep.flac"), O.loadSound(A .. "/beep.aiff")
+      at("play", 4096, function() O.playSound(f, 0) end)
+      advance(3 * 4096)
+      at("again", 4096, function() O.playSound(a, 0) end)
+      advance(3 * 4096)
+      print(type(f), type(a), type(O.loadMusic(A .. "/beep.aiff")))
+      O.quit()
+    ]])
+    assert.are.equal(0, r.status)
+    assert.are.equal(INIT .. "userdata\tuserdata\tuserdata\n" .. QUIT, r.out)
+    -- each is heard whole, as the 0.1 s, 1 kHz beep
+    for _, m in ipairs { r.marks.play, r.marks.again } do
+      local s = stretches(r, m, m + 3 * 4096)
+      assert.are.equal(1, #s)
+      assert_near(BEEP, len(s[1]), 64, "length")
+      assert_near(1000, freq(r, s[1][1], s[1][2]), 5, "pitch")
+    end
+  end)
+end)
+
 describe("handles", function()
   it("ignore nil, strays and handles of another kind, and the real ones keep working", function()
     local r = listen([[

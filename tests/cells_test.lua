@@ -739,6 +739,8 @@ describe("curses_init failures end the process with status 1", function()
       { '"/no/such/font.ttf", 16', "[^\n]+" },
       { string.format("%q, 16", h.source .. "/tests/helpers.lua"), "[^\n]+" },
       { "nil, 16", "no font path" },
+      -- a font SDL_ttf would open and then draw nothing with
+      { string.format("%q, 16", h.assets .. "/box.otb"), "Unusable bitmap font" },
       -- loadFont's bound: sizes SDL_ttf cannot hand to FreeType
       { string.format("%q, 1e9", MONO), "font size out of range" },
       { string.format("%q, -33554433", MONO), "font size out of range" },

@@ -34,10 +34,29 @@ function M.read_file(path)
   return s
 end
 
+function M.write_file(path, data)
+  local f = assert(io.open(path, "wb"))
+  f:write(data)
+  f:close()
+end
+
+-- Little- and big-endian bytes of an unsigned integer, and s with the bytes
+-- from 0-based offset `at` replaced: for building and damaging files.
+function M.le(v, n)
+  local t = {}
+  for i = 1, n do
+    t[i] = string.char(v % 256)
+    v = math.floor(v / 256)
+  end
+  return table.concat(t)
+end
+function M.be(v, n) return M.le(v, n):reverse() end
+function M.splice(s, at, bytes) return s:sub(1, at) .. bytes .. s:sub(at + #bytes + 1) end
+
 -- Runs a Lua chunk in a child process of the same host, with the modules on
 -- its path. opts.env: table of extra environment variables (values may be
--- false to unset them); opts.timeout: seconds after which the child is ended
--- (status 124). Returns exit status, standard output, standard error.
+-- false to unset them); opts.timeout: seconds after which the child is killed
+-- (status 137). Returns exit status, standard output, standard error.
 function M.run_child(code, opts)
   opts = opts or {}
   local script = M.tmpname(".lua")
@@ -55,8 +74,8 @@ function M.run_child(code, opts)
       env[#env + 1] = k .. "=" .. shell_quote(v)
     end
   end
-  local limit = opts.timeout and ("timeout " .. opts.timeout .. " ") or ""
-  local cmd = "env " .. table.concat(env, " ") .. " " .. limit .. shell_quote(M.lua) .. " " .. shell_quote(script)
+  local limit = opts.timeout and ("timeout -s KILL " .. opts.timeout .. " ") or ""
+  local cmd = limit .. "env " .. table.concat(env, " ") .. " " .. shell_quote(M.lua) .. " " .. shell_quote(script)
     .. " >" .. shell_quote(out) .. " 2>" .. shell_quote(err) .. "; echo $?"
   local p = assert(io.popen(cmd))
   local status = tonumber(p:read("*l"))
@@ -78,6 +97,17 @@ function M.sdl_maps(pid)
   end
   f:close()
   return sdl12
+end
+
+-- Runs code in a child (see run_child) with `data` in a fresh file whose
+-- path, ending in suffix, the code finds in FILE; the child is killed after
+-- a minute, so a load that hangs fails the test instead of stopping the run.
+function M.child_with_file(data, suffix, code, env)
+  local path = M.tmpname(suffix)
+  M.write_file(path, data)
+  local status, out, err = M.run_child(("FILE = %q\n"):format(path) .. code, { env = env, timeout = 60 })
+  os.remove(path)
+  return status, out, err, path
 end
 
 -- Lines of a text, without their newlines.

@@ -1,10 +1,12 @@
 #!/bin/sh
-# Generates the images, sounds and music the tests use: make_assets.sh OUTDIR
-# CONVERT and SOX name ImageMagick's convert and sox.
+# Generates the images, sounds, music and fonts the tests use:
+# make_assets.sh OUTDIR. CONVERT, SOX and FONTTOSFNT name ImageMagick's
+# convert, sox and fonttosfnt.
 set -e
 out=$1
 CONVERT=${CONVERT:-convert}
 SOX=${SOX:-sox}
+FONTTOSFNT=${FONTTOSFNT:-fonttosfnt}
 mkdir -p "$out"
 
 # 32 x 32 PNG with alpha: an opaque red disc on a fully transparent ground,
@@ -18,6 +20,33 @@ mkdir -p "$out"
 # Not an image at all.
 printf 'this is not an image\n' >"$out/not_an_image.png"
 
+# The same pictures in the other formats whose loading is checked, and the
+# kinds of PNG the decoder treats apart: greyscale, a palette with one
+# transparent entry, 16-bit colour, interlaced.
+"$CONVERT" "$out/sprite.png" "$out/sprite.gif"
+"$CONVERT" "$out/sprite.png" "$out/sprite.xpm"
+"$CONVERT" "$out/halves.bmp" -type Palette "$out/halves.pcx"
+"$CONVERT" "$out/sprite.png" -background white -flatten -alpha off -type TrueColor "$out/sprite24.pcx"
+"$CONVERT" "$out/halves.bmp" "$out/halves.tga"
+"$CONVERT" "$out/sprite.png" -colorspace Gray -background white -flatten -type Grayscale -depth 8 "$out/grey.png"
+"$CONVERT" "$out/sprite.png" "PNG8:$out/palette.png"
+"$CONVERT" "$out/sprite.png" -background blue -flatten -depth 16 "PNG48:$out/deep.png"
+"$CONVERT" "$out/sprite.png" -interlace PNG "PNG32:$out/interlaced.png"
+# Files whose colours SDL_image alone gets wrong, each with ImageMagick's
+# RGBA decode beside it (NAME.rgba): greyscale and 16-bit colour with one
+# transparent colour, a CMYK JPEG as Adobe's programs write it, and a 32-bit
+# BMP whose fourth byte is padding (0), not alpha.
+"$CONVERT" -size 8x8 xc:gray20 -fill gray90 -draw 'rectangle 2,2 5,5' -transparent gray20 \
+  -define png:color-type=0 -define png:bit-depth=8 "$out/grey_trns.png"
+"$CONVERT" -size 8x8 xc:'#102030' -fill '#ff8000' -draw 'rectangle 2,2 5,5' -transparent '#102030' \
+  -define png:color-type=2 -define png:bit-depth=16 "$out/deep_trns.png"
+"$CONVERT" "$out/halves.bmp" -colorspace CMYK -quality 95 "$out/cmyk.jpg"
+"$CONVERT" "$out/halves.bmp" -alpha set -channel A -evaluate set 0 +channel -define bmp3:alpha=true \
+  "BMP3:$out/padded.bmp"
+for f in grey_trns.png deep_trns.png cmyk.jpg padded.bmp; do
+  "$CONVERT" "$out/$f" -depth 8 "RGBA:$out/$f.rgba"
+done
+
 # Sounds: 44.1 kHz stereo 16-bit, the mixer's own format, so nothing is resampled.
 "$SOX" -n -r 44100 -c 2 -b 16 "$out/beep.wav" synth 0.1 sine 1000 vol 0.5
 "$SOX" -n -r 44100 -c 2 -b 16 "$out/blip.wav" synth 0.05 square 440 vol 0.3
@@ -30,5 +59,26 @@ printf 'this is not an image\n' >"$out/not_an_image.png"
 # enough to be still playing when a test frees it.
 "$SOX" -n -r 44100 -c 2 -b 16 "$out/quiet.wav" synth 0.1 sine 1000 vol 0.05
 "$SOX" -n -r 44100 -c 2 -b 16 "$out/long.wav" synth 3 sine 300 vol 0.05
+
+# The beep as FLAC and AIFF sounds.
+"$SOX" "$out/beep.wav" "$out/beep.flac"
+"$SOX" "$out/beep.wav" "$out/beep.aiff"
+
+# An 8-pixel bitmap font, a space and a hollow square for "a" and "b", as BDF
+# and as bitmap-only OpenType (OTB).
+square='FF\n81\n81\n81\n81\n81\n81\nFF\n'
+glyph() {  # glyph NAME CODE ROWS
+  printf 'STARTCHAR %s\nENCODING %d\nSWIDTH 1000 0\nDWIDTH 8 0\nBBX 8 8 0 -1\nBITMAP\n%bENDCHAR\n' "$1" "$2" "$3"
+}
+{
+  printf 'STARTFONT 2.1\nFONT -orvix-box-medium-r-normal--8-80-75-75-c-80-iso10646-1\nSIZE 8 75 75\n'
+  printf 'FONTBOUNDINGBOX 8 8 0 -1\nSTARTPROPERTIES 4\nFONT_ASCENT 7\nFONT_DESCENT 1\n'
+  printf 'CHARSET_REGISTRY "ISO10646"\nCHARSET_ENCODING "1"\nENDPROPERTIES\nCHARS 3\n'
+  glyph space 32 '00\n00\n00\n00\n00\n00\n00\n00\n'
+  glyph a 97 "$square"
+  glyph b 98 "$square"
+  printf 'ENDFONT\n'
+} >"$out/box.bdf"
+"$FONTTOSFNT" -o "$out/box.otb" "$out/box.bdf"
 
 touch "$out/stamp"

@@ -139,6 +139,81 @@ describe("surfaces", function()
       assert.are.equal(1, status)
       assert.are.equal("Orvix init (64x64)\nOrvix quit\nCouldn't load image " .. path .. ". Exiting.\n", out)
     end)
+
+    it("gives exactly SDL_image's pixels for valid files of every format", function()
+      for _, name in ipairs { "sprite.png", "grey.png", "palette.png", "deep.png", "interlaced.png", "halves.bmp",
+                              "flat.jpg", "sprite.gif", "sprite.xpm", "halves.pcx", "sprite24.pcx", "halves.tga" } do
+        local s, w, h = O.loadImage(A .. "/" .. name)
+        local ref = T.img_load(A .. "/" .. name)
+        assert.is_truthy(ref, name)
+        assert.are.same({ T.surface(ref).w, T.surface(ref).h }, { w, h }, name)
+        assert.are.equal(T.raw(ref), T.raw(s), name)
+        T.free_surface(ref)
+        O.freeSurf(s)
+      end
+    end)
+
+    it("gives ImageMagick's colours where SDL_image's are wrong", function()
+      for _, name in ipairs { "grey_trns.png", "deep_trns.png", "cmyk.jpg", "padded.bmp" } do
+        local s, w, h = O.loadImage(A .. "/" .. name)
+        local want = H.read_file(A .. "/" .. name .. ".rgba")
+        assert.are.equal(w * h * 4, #want, name)
+        for i = 0, w * h - 1 do
+          local got, exp = { T.rgba(s, i % w, math.floor(i / w)) }, { want:byte(4 * i + 1, 4 * i + 4) }
+          -- a fully transparent pixel has no colour to compare
+          if exp[4] == 0 then got = { exp[1], exp[2], exp[3], got[4] } end
+          assert.are.same(exp, got, name .. " pixel " .. i)
+        end
+        O.freeSurf(s)
+      end
+    end)
+
+    describe("with a damaged file", function()
+      local function file(name) return H.read_file(A .. "/" .. name) end
+      local function cut(name, n) return file(name):sub(1, n) end
+      local function patch(name, find, at, bytes)
+        local s = file(name)
+        return H.splice(s, s:find(find, 1, true) - 1 + at, bytes)
+      end
+      local function load(data, suffix)
+        return H.child_with_file(data, suffix, "O.init(64, 64, false, false)\nO.loadImage(FILE)\nprint('loaded')\n")
+      end
+      local cases = {
+        -- past the end of the file SDL_image's reader leaves libpng stale bytes,
+        -- which here read as the same gAMA chunk again and again
+        { "a PNG cut inside a chunk", ".png", cut("sprite.png", 41) },
+        { "a PNG with a 5 MB bKGD chunk that is not there", ".png", cut("sprite.png", 33) .. H.be(5e6, 4) .. "bKGD" },
+        { "a PNG with a 5 MB tEXt chunk that is not there", ".png", cut("sprite.png", 33) .. H.be(5e6, 4) .. "tEXt" },
+        { "a GIF cut inside an extension", ".gif", cut("sprite.gif", 25) },
+        { "a GIF cut inside its image data", ".gif", cut("sprite.gif", 80) },
+        { "a GIF wider than a surface can be", ".gif", patch("sprite.gif", ",\0\0\0\0", 5, H.le(16384, 2)) },
+        { "an XPM cut inside its pixel rows", ".xpm", cut("sprite.xpm", 200) },
+        { "an XPM with a row more than it holds", ".xpm", patch("sprite.xpm", '"32 32', 5, "3") },
+        { "an XPM whose pixel is not one of its colours", ".xpm", patch("sprite.xpm", '"....', 1, "x") },
+        { "a PCX whose lines are shorter than its width", ".pcx", H.splice(file("sprite24.pcx"), 66, H.le(8, 2)) },
+      }
+      for _, c in ipairs(cases) do
+        it("ends the process with the message: " .. c[1], function()
+          local status, out, _, path = load(c[3], c[2])
+          assert.are.equal(1, status)
+          assert.are.equal("Orvix init (64x64)\nCouldn't load image " .. path .. ". Exiting.\n", out)
+        end)
+      end
+
+      it("loads or fails cleanly wherever a file is cut", function()
+        for _, name in ipairs { "sprite.png", "palette.png", "sprite.gif", "sprite.xpm", "halves.pcx", "halves.bmp",
+                                "flat.jpg", "halves.tga" } do
+          local data = file(name)
+          for k = 1, 6 do
+            local n = math.floor(#data * k / 7)
+            local status, out, _, path = load(data:sub(1, n), name:match("%.%w+$"))
+            local failed = "Orvix init (64x64)\nCouldn't load image " .. path .. ". Exiting.\n"
+            assert.is_true((status == 0 and out == "Orvix init (64x64)\nloaded\n") or (status == 1 and out == failed),
+              ("%s cut at %d: status %s, %q"):format(name, n, tostring(status), out))
+          end
+        end
+      end)
+    end)
   end)
 
   describe("makeSurf", function()

@@ -118,6 +118,38 @@ describe("text", function()
       end
     end)
 
+    it("ends the process with the message for bitmap fonts SDL_ttf cannot draw", function()
+      local bdf = H.read_file(H.assets .. "/box.bdf")
+      local cases = {
+        -- FreeType gives the glyph rows but no pixel memory; SDL_ttf copies them
+        { "a BDF glyph with a size and no bitmap", ".bdf", (bdf:gsub("BITMAP\nFF\n[%x\n]-ENDCHAR", "ENDCHAR", 1)) },
+        -- SDL_ttf's size request selects none of its bitmaps: it draws nothing
+        { "a bitmap-only OpenType font", ".otb", H.read_file(H.assets .. "/box.otb") },
+      }
+      for _, c in ipairs(cases) do
+        local status, out, _, path = H.child_with_file(c[3], c[2], [[
+          O.init(64, 64, false, false)
+          O.printFont(O.loadFont(FILE, 12), "ab", 255, 255, 255, 0, 0)
+          print("drawn")
+        ]], { SDL_VIDEODRIVER = "dummy", SDL_AUDIODRIVER = "disk", SDL_DISKAUDIOFILE = "/dev/null" })
+        assert.are.equal(1, status, c[1])
+        assert.are.equal("Orvix init (64x64)\nCouldn't load font " .. path .. ". Exiting.\n", out, c[1])
+      end
+    end)
+
+    it("draws a bitmap font at every size, with its one strike for sizes below 0 too", function()
+      for _, size in ipairs { -3, 0, 8, 100 } do
+        black()
+        local f = O.loadFont(H.assets .. "/box.bdf", size)
+        assert.are.equal(8, T.font_height(f), size)
+        O.printFont(f, "ab", 255, 255, 255, 10, 10)
+        -- two hollow 8 x 8 squares side by side
+        assert.are.equal(2 * 28, T.count(nil, 255, 255, 255), size)
+        assert.are.same({ 10, 10, 25, 17 }, { T.bbox(nil, 255, 255, 255) }, size)
+        O.freeFont(f)
+      end
+    end)
+
     it("ends the process with the message while no display runs", function()
       local status, out = child(("O.loadFont(%q, 12)\n"):format(H.mono))
       assert.are.equal(1, status)

@@ -3,6 +3,7 @@
 // text drawn without any cache.
 #include "orvixtest.h"
 
+#include <SDL_image.h>
 #include <SDL_ttf.h>
 
 #include <cstdlib>
@@ -175,12 +176,31 @@ int t_font_height(lua_State *L) {
     return 1;
 }
 
+// img_load(path) -> what SDL_image alone makes of a file, converted to the
+// display format like a loaded image (a surface the caller frees with
+// free_surface), or nothing when SDL_image cannot load it.
+int t_img_load(lua_State *L) {
+    SDL_Surface *loaded = IMG_Load(luaL_checkstring(L, 1));
+    SDL_Surface *s = loaded ? SDL_DisplayFormatAlpha(loaded) : nullptr;
+    if (loaded) SDL_FreeSurface(loaded);
+    if (!s) return 0;
+    lua_pushlightuserdata(L, s);
+    return 1;
+}
+
+// free_surface(surface): frees a surface made by img_load.
+int t_free_surface(lua_State *L) {
+    SDL_FreeSurface(static_cast<SDL_Surface *>(lua_touserdata(L, 1)));
+    return 0;
+}
+
 const luaL_Reg funcs[] = {
     {"clear", t_clear},
     {"raw", t_raw},               {"bbox", t_bbox},
     {"alpha_count", t_alpha_count}, {"putpixel_bytes", t_putpixel_bytes},
     {"font_height", t_font_height}, {"naive_print", t_naive_print},
-    {"naive_text_surface", t_naive_text_surface}, {nullptr, nullptr}};
+    {"naive_text_surface", t_naive_text_surface}, {"img_load", t_img_load},
+    {"free_surface", t_free_surface}, {nullptr, nullptr}};
 orvixtest::Registrar reg(funcs);
 
 }  // namespace
