@@ -24,6 +24,9 @@ SDL_Surface *make_surface(int w, int h, Uint32 rmask, Uint32 gmask, Uint32 bmask
 // The whole of a file in memory (malloc'd, *size bytes), or null with SDL's
 // error text set when it cannot be opened or read, or is empty.
 unsigned char *read_file(const char *path, long *size);
+// The whole of a stream from its start (malloc'd, *size bytes), or null when
+// it is empty or cannot be read.
+unsigned char *read_stream(SDL_RWops *rw, long *size);
 
 // The key code (SDL 1.2's SDLKey) of a browser key event, from its code
 // (the physical key) and key (what it types), or 0 (SDLK_UNKNOWN) for keys

@@ -3,6 +3,7 @@
 // sound holds until it ends, and one music track plays, pauses and changes
 // volume with the mixer's rules. The bookkeeping the mixer defines (free
 // channels, pause flag, volume) is kept here; the page only plays.
+#include "backend.h"
 #include "web.h"
 
 #include <SDL_mixer.h>
@@ -22,23 +23,10 @@ bool music_active = true;  // the pause flag: false while paused
 int music_volume = MIX_MAX_VOLUME;
 Mix_Music *current = nullptr;
 
-// The whole of a stream, in memory (null when it cannot be read).
-unsigned char *slurp(SDL_RWops *rw, int *size) {
-    int end = rw->seek(rw, 0, SEEK_END);
-    if (end <= 0 || rw->seek(rw, 0, SEEK_SET) != 0) return nullptr;
-    unsigned char *data = static_cast<unsigned char *>(malloc(static_cast<size_t>(end)));
-    if (data && rw->read(rw, data, 1, end) != end) {
-        free(data);
-        data = nullptr;
-    }
-    *size = end;
-    return data;
-}
-
 int decode(SDL_RWops *rw) {
-    int size = 0;
-    unsigned char *data = slurp(rw, &size);
-    int id = data ? orw_js_audio_decode(data, size) : 0;
+    long size = 0;
+    unsigned char *data = orw::read_stream(rw, &size);
+    int id = data ? orw_js_audio_decode(data, int(size)) : 0;
     free(data);
     return id;
 }

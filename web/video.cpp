@@ -257,8 +257,8 @@ Uint32 SDL_GetTicks(void) { return orw_js_ticks(); }
 
 void SDL_Delay(Uint32 ms) { orw_js_sleep(static_cast<int>(ms)); }
 
-// Files: a stream over the C library's FILE, enough for loaders that read a
-// whole file.
+// Files: streams over the C library's FILE and over memory, enough for
+// loaders that read a whole stream.
 static int rw_seek(SDL_RWops *rw, int offset, int whence) {
     FILE *f = rw->hidden.stdio.fp;
     if (fseek(f, offset, whence) != 0) return -1;
@@ -299,4 +299,57 @@ SDL_RWops *SDL_RWFromFile(const char *file, const char *mode) {
     return rw;
 }
 
+// Memory streams, with SDL's rules: a seek stays inside the data, a read
+// takes whole objects only.
+static int mem_seek(SDL_RWops *rw, int offset, int whence) {
+    Uint8 *base = rw->hidden.mem.base, *stop = rw->hidden.mem.stop;
+    long from = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? rw->hidden.mem.here - base : stop - base;
+    long pos = from + offset;
+    if (pos < 0) pos = 0;
+    if (pos > stop - base) pos = stop - base;
+    rw->hidden.mem.here = base + pos;
+    return static_cast<int>(pos);
+}
+
+static int mem_read(SDL_RWops *rw, void *ptr, int size, int n) {
+    if (size <= 0 || n <= 0) return 0;
+    size_t left = static_cast<size_t>(rw->hidden.mem.stop - rw->hidden.mem.here);
+    size_t whole = left / static_cast<size_t>(size);
+    if (whole < static_cast<size_t>(n)) n = static_cast<int>(whole);
+    size_t bytes = static_cast<size_t>(n) * static_cast<size_t>(size);
+    memcpy(ptr, rw->hidden.mem.here, bytes);
+    rw->hidden.mem.here += bytes;
+    return n;
+}
+
+static int mem_close(SDL_RWops *rw) {
+    free(rw);
+    return 0;
+}
+
+SDL_RWops *SDL_RWFromConstMem(const void *mem, int size) {
+    SDL_RWops *rw = static_cast<SDL_RWops *>(calloc(1, sizeof(SDL_RWops)));
+    if (!rw) return nullptr;
+    rw->seek = mem_seek;
+    rw->read = mem_read;
+    rw->write = rw_write;
+    rw->close = mem_close;
+    rw->hidden.mem.base = static_cast<Uint8 *>(const_cast<void *>(mem));
+    rw->hidden.mem.here = rw->hidden.mem.base;
+    rw->hidden.mem.stop = rw->hidden.mem.base + (size > 0 ? size : 0);
+    return rw;
+}
+
 }  // extern "C"
+
+unsigned char *orw::read_stream(SDL_RWops *rw, long *size) {
+    int end = rw ? rw->seek(rw, 0, SEEK_END) : -1;
+    unsigned char *data = nullptr;
+    if (end > 0 && rw->seek(rw, 0, SEEK_SET) == 0) data = static_cast<unsigned char *>(malloc(size_t(end)));
+    if (data && rw->read(rw, data, 1, end) != end) {
+        free(data);
+        data = nullptr;
+    }
+    *size = end;
+    return data;
+}
