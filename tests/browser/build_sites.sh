@@ -21,6 +21,11 @@ site fatal tests/browser/games/fatal
 mkdir -p "$build/web"
 head -c 200 "$build/assets/sprite.png" >"$build/web/truncated.png"
 site truncated tests/browser/games/fatal "$build/web/truncated.png"
+# Music whose first chunk is not its format: refused before any decoder
+# sees it, as natively.
+{ head -c 12 "$build/assets/beep.wav"; printf 'JUNK\004\000\000\000junk'; tail -c +13 "$build/assets/beep.wav"; } \
+  >"$build/web/junk_first.wav"
+site junk_first tests/browser/games/fatal "$build/web/junk_first.wav" loadMusic
 site opengl tests/browser/games/opengl
 site sound tests/browser/games/sound "$build/assets"
 site media tests/browser/games/media "$build/assets"

@@ -1,12 +1,31 @@
--- Images (PNG with alpha, BMP, JPEG), off-screen surfaces, text in both modes and
--- shapes of every kind on one screen: the browser test compares it with the
--- same script run natively. The images come from the folder in arg[1].
+-- Images (PNG of every kind the decoder treats apart, BMP with and without
+-- alpha, JPEG), off-screen surfaces, text in both modes and shapes of every
+-- kind on one screen: the browser test compares it with the same script run
+-- natively. The images come from the folder in arg[1].
 local O = require "orvixcore"
 O.init(320, 240)
 local dir = arg[1]
 local sprite = O.loadImage(dir .. "/sprite.png")
 local halves = O.loadImage(dir .. "/halves.bmp")
 local flat = O.loadImage(dir .. "/flat.jpg")
+-- Drawn at x, y in a corner of the screen: a palette with a transparent
+-- entry, grey, 16-bit and interlaced PNGs, a BMP with an alpha mask, and
+-- sprite.png cut after its pixels, its last chunk missing (it still loads).
+local whole = assert(io.open(dir .. "/sprite.png", "rb")):read("*a")
+local cut_path = os.tmpname()
+local cut_file = assert(io.open(cut_path, "wb"))
+cut_file:write(whole:sub(1, #whole - 12))
+cut_file:close()
+local corner = {}
+for i, name in ipairs { "palette.png", "grey.png", "deep.png", "interlaced.png", "sprite.bmp", cut_path,
+                        "grey_trns.png", "deep_trns.png", "padded.bmp", "cmyk.jpg" } do
+  local path = name == cut_path and name or dir .. "/" .. name
+  -- 32 x 32 pictures in two rows of three, the small ones in a row below
+  local x, y = 216 + 34 * ((i - 1) % 3), 2 + 34 * math.floor((i - 1) / 3)
+  if i > 6 then x, y = 216 + 18 * (i - 7), 70 end
+  corner[i] = { O.loadImage(path), x, y }
+end
+os.remove(cut_path)
 local font = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 15)
 local mono = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", 11)
 local label, lw = O.printFont(font, "Surface text: caf\195\169 \226\153\165", 255, 255, 0, 0, 0, nil, true)
@@ -21,6 +40,7 @@ for f = 1, frames do
   O.blit(sprite, 20 + f, 20)
   O.blit(halves, 80, 20)
   O.blit(flat, 80, 40)
+  for _, c in ipairs(corner) do O.blit(c[1], c[2], c[3]) end
   O.blit(card, 110, 5)
   O.blit(label, 5, 200)
   O.printFont(font, "Orvix " .. f, 180, 220, 255, 220, 70)

@@ -5,6 +5,8 @@ O.init(160, 120)
 local tune = O.loadMusic(arg[1] .. "/tune.ogg")
 local beep = O.loadSound(arg[1] .. "/beep.wav")
 local long = O.loadSound(arg[1] .. "/long.wav")
+-- FLAC, which the browser decodes itself.
+local flac = O.loadSound(arg[1] .. "/beep.flac")
 print("volume", O.musicVolume(-1), O.musicVolume(500), O.musicVolume(64.9), O.musicVolume(-1))
 O.playMusic(tune, -1)
 -- Paused and resumed: the music plays on.
@@ -22,5 +24,6 @@ for _ = 1, frames do
 end
 O.freeSound(long)
 O.freeSound(beep)
+O.freeSound(flac)
 O.freeMusic(tune)
 O.quit()
