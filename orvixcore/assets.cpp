@@ -16,9 +16,10 @@
 //
 // The browser build (web/) compiles this file too. It has no SDL_image and no
 // SDL_mixer readers: the browser decodes images other than PNG and BMP, and
-// every sound. Three branches follow from that, each marked __EMSCRIPTEN__:
-// PNG becomes RGBA there, the image readers' checks are not needed, and there
-// is no FLAC dry run. Everything else runs the same in both builds.
+// every sound. Three differences follow from that, in the few places marked
+// __EMSCRIPTEN__: PNG becomes RGBA there, the image readers' checks are not
+// needed, and there is no FLAC dry run. Everything else runs the same in
+// both builds.
 #include "orvix.h"
 
 #ifndef __EMSCRIPTEN__
