@@ -13,9 +13,18 @@
 //   libFLAC, bitmap fonts through FreeType.
 // The checks take whole files in memory (music only its headers, from disk)
 // and never call Lua, so nothing here can be cut short by a Lua error.
+//
+// The browser build (web/) compiles this file too. It has no SDL_image and no
+// SDL_mixer readers: the browser decodes images other than PNG and BMP, and
+// every sound. Three differences follow from that, in the few places marked
+// __EMSCRIPTEN__: PNG becomes RGBA there, the image readers' checks are not
+// needed, and there is no FLAC dry run. Everything else runs the same in
+// both builds.
 #include "orvix.h"
 
+#ifndef __EMSCRIPTEN__
 #include <FLAC/stream_decoder.h>
+#endif
 #include <SDL_image.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -252,28 +261,6 @@ int jpeg_cmyk_kind(const Uint8 *d, size_t n) {
     return 0;
 }
 
-// Turns SDL_image's CMYK pixels into opaque RGB, in place.
-static void cmyk_to_rgb(SDL_Surface *s, bool inverted) {
-    if (s->format->BytesPerPixel != 4 || SDL_LockSurface(s) < 0) return;
-    for (int y = 0; y < s->h; ++y) {
-        Uint8 *p = static_cast<Uint8 *>(s->pixels) + y * s->pitch;
-        for (int x = 0; x < s->w; ++x, p += 4) {
-            Uint32 c = p[0], m = p[1], ye = p[2], k = p[3];
-            if (!inverted) {
-                c = 255 - c;
-                m = 255 - m;
-                ye = 255 - ye;
-                k = 255 - k;
-            }
-            // (255 - ink) * (255 - black) / 255, rounded
-            Uint32 v = SDL_MapRGBA(s->format, Uint8((c * k + 127) / 255), Uint8((m * k + 127) / 255),
-                                   Uint8((ye * k + 127) / 255), 255);
-            memcpy(p, &v, 4);
-        }
-    }
-    SDL_UnlockSurface(s);
-}
-
 // Sets every alpha bit of a surface's pixels, in place: opaque.
 static void make_opaque(SDL_Surface *s) {
     Uint32 amask = s->format->Amask;
@@ -348,7 +335,8 @@ SDL_Surface *decode_png(const Uint8 *data, size_t size) {
 
     // A single transparent palette entry (all others opaque) or an 8-bit
     // colour becomes a colour key; any other transparency an alpha channel.
-    int key_index = -1;
+    // (Not in the browser build, which has no colour keys: see below.)
+    [[maybe_unused]] int key_index = -1;
     png_color_16p key_colour = nullptr;
     if (png_get_valid(png, info, PNG_INFO_tRNS)) {
         png_bytep trans;
@@ -378,6 +366,15 @@ SDL_Surface *decode_png(const Uint8 *data, size_t size) {
         }
     }
     if (color == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+#ifdef __EMSCRIPTEN__
+    // The browser build's surfaces are all 32-bit and have no colour key
+    // (web/surface.cpp): there every PNG is read as RGBA, and a transparent
+    // palette entry or colour becomes alpha 0, which blits as the key does
+    // (the display format gives keyed pixels alpha 0 natively too).
+    png_set_expand(png);
+    png_set_gray_to_rgb(png);
+    png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+#endif
 
     png_read_update_info(png, info);
     png_get_IHDR(png, info, &width, &height, &depth, &color, &interlace, nullptr, nullptr);
@@ -401,12 +398,14 @@ SDL_Surface *decode_png(const Uint8 *data, size_t size) {
     surface = SDL_CreateRGBSurface(SDL_SWSURFACE, int(width), int(height), depth * channels, rmask, gmask, bmask, amask);
     if (!surface) png_error(png, "no surface");
     SDL_Surface *s = surface;
+#ifndef __EMSCRIPTEN__
     if (key_index >= 0) {
         Uint32 key = Uint32(key_index);
         if (key_colour)
             key = SDL_MapRGB(s->format, Uint8(key_colour->red), Uint8(key_colour->green), Uint8(key_colour->blue));
         SDL_SetColorKey(s, SDL_SRCCOLORKEY, key);
     }
+#endif
     rows = static_cast<png_bytep *>(malloc(sizeof(png_bytep) * (height ? height : 1)));
     if (!rows) png_error(png, "no memory");
     for (png_uint_32 y = 0; y < height; ++y) rows[y] = static_cast<Uint8 *>(s->pixels) + y * s->pitch;
@@ -468,6 +467,22 @@ const char *extension(const char *path) {
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// Images. The format is found as SDL_image finds it: the extension picks TGA,
+// which has no signature; otherwise each reader's own test, in its order.
+#ifdef __EMSCRIPTEN__
+// The browser build has no SDL_image, whose readers the checks above guard:
+// its backend reads BMP itself and hands every other format but PNG to the
+// browser's decoders (web/image.cpp). PNG is decoded here as natively, and a
+// BMP's fourth byte is alpha only where the file has an alpha mask, as
+// natively.
+static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *) {
+    if (f.size >= 4 && memcmp(f.data, "\x89PNG", 4) == 0) return decode_png(f.data, f.size);
+    SDL_Surface *s = IMG_Load_RW(rw, 0);
+    if (s && bmp_without_alpha(f.data, f.size)) make_opaque(s);
+    return s;
+}
+#else
 // SDL_image's GIF and XPM readers use the surface they ask SDL for without
 // looking whether they got one; SDL refuses rows wider than its 16-bit pitch
 // can hold, and sizes it cannot allocate. The same request, made first,
@@ -478,19 +493,33 @@ static bool surface_possible(const ImageSize &size) {
     return probe != nullptr;
 }
 
-// ---------------------------------------------------------------------------
-// Images. The format is found as SDL_image finds it: the extension picks TGA,
-// which has no signature; otherwise each reader's own test, in its order.
-SDL_Surface *load_image(const char *path) {
-    FileBytes f;
-    if (!read_file(path, &f)) return nullptr;
-    SDL_RWops *rw = SDL_RWFromConstMem(f.data, int(f.size > 0x7fffffff ? 0x7fffffff : f.size));
+// Turns SDL_image's CMYK pixels into opaque RGB, in place.
+static void cmyk_to_rgb(SDL_Surface *s, bool inverted) {
+    if (s->format->BytesPerPixel != 4 || SDL_LockSurface(s) < 0) return;
+    for (int y = 0; y < s->h; ++y) {
+        Uint8 *p = static_cast<Uint8 *>(s->pixels) + y * s->pitch;
+        for (int x = 0; x < s->w; ++x, p += 4) {
+            Uint32 c = p[0], m = p[1], ye = p[2], k = p[3];
+            if (!inverted) {
+                c = 255 - c;
+                m = 255 - m;
+                ye = 255 - ye;
+                k = 255 - k;
+            }
+            // (255 - ink) * (255 - black) / 255, rounded
+            Uint32 v = SDL_MapRGBA(s->format, Uint8((c * k + 127) / 255), Uint8((m * k + 127) / 255),
+                                   Uint8((ye * k + 127) / 255), 255);
+            memcpy(p, &v, 4);
+        }
+    }
+    SDL_UnlockSurface(s);
+}
+
+static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *path) {
     SDL_Surface *s = nullptr;
     ImageSize size = {0, 0, 0};
     const char *ext = extension(path);
-    if (!rw) {
-        // no stream: fails like an unreadable file
-    } else if (ext && strcasecmp(ext, "TGA") == 0) {
+    if (ext && strcasecmp(ext, "TGA") == 0) {
         s = IMG_LoadTGA_RW(rw);
     } else if (IMG_isCUR(rw) || IMG_isICO(rw)) {
         s = IMG_Load_RW(rw, 0);
@@ -515,6 +544,16 @@ SDL_Surface *load_image(const char *path) {
         // PNM, TIFF, XCF, XV and WEBP, or no known format at all.
         s = IMG_Load_RW(rw, 0);
     }
+    return s;
+}
+#endif
+
+SDL_Surface *load_image(const char *path) {
+    FileBytes f;
+    if (!read_file(path, &f)) return nullptr;
+    SDL_RWops *rw = SDL_RWFromConstMem(f.data, int(f.size > 0x7fffffff ? 0x7fffffff : f.size));
+    // No stream: fails like an unreadable file.
+    SDL_Surface *s = rw ? read_image(f, rw, path) : nullptr;
     if (rw) SDL_RWclose(rw);
     free(f.data);
     return s;
@@ -622,6 +661,9 @@ bool wav_sound_readable(const Uint8 *d, size_t n) { return wav_sound_ok({d, null
 // of the buffer. A dry run of the same decoder over the same bytes sees the
 // same frames: the file goes to the mixer only if the frames start at sample
 // 0, decode without error and add up to exactly the declared length.
+// The browser build has neither libFLAC nor this reader: the browser decodes
+// FLAC itself (web/mixer.cpp), so there is nothing to guard there.
+#ifndef __EMSCRIPTEN__
 namespace {
 
 struct FlacRun {
@@ -693,6 +735,7 @@ bool flac_sound_readable(const Uint8 *d, size_t n) {
     return ok && !run.bad && run.allocated && run.total <= 0xffffffffu / 4 && run.written == run.total * 4 &&
            sample_format_ok(run.rate, run.channels);
 }
+#endif
 
 // ---------------------------------------------------------------------------
 // Sounds: the mixer picks its reader by the first four bytes.
@@ -706,8 +749,10 @@ Mix_Chunk *load_sound(const char *path) {
         ok = wav_sound_ok(src);
     else if (magic == tag("FORM"))
         ok = aiff_ok(src, true);
+#ifndef __EMSCRIPTEN__
     else if (magic == tag("fLaC"))
         ok = flac_sound_readable(f.data, f.size);
+#endif
     Mix_Chunk *chunk = nullptr;
     if (ok) {
         SDL_RWops *rw = SDL_RWFromConstMem(f.data, int(f.size > 0x7fffffff ? 0x7fffffff : f.size));

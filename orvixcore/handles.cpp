@@ -19,7 +19,8 @@ size_t capacity = 0;  // a power of two, or 0
 size_t used = 0;      // live entries plus removed ones
 
 size_t hash_ptr(const void *p) {
-    uintptr_t v = reinterpret_cast<uintptr_t>(p);
+    // Mixed in 64 bits, also where pointers have 32 (WebAssembly).
+    uint64_t v = reinterpret_cast<uintptr_t>(p);
     v ^= v >> 33;
     v *= 0xff51afd7ed558ccdULL;
     v ^= v >> 33;

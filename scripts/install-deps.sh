@@ -15,7 +15,12 @@ PACKAGES="
   fonts-dejavu-core xfonts-utils
   sox libsox-fmt-base
   valgrind
+  emscripten chromium dpkg-dev
 "
+# Node.js may come from elsewhere with npm bundled (Debian's npm package then
+# conflicts with it): ask for Debian's only when the commands are missing.
+command -v node >/dev/null 2>&1 || PACKAGES="$PACKAGES nodejs"
+command -v npm >/dev/null 2>&1 || PACKAGES="$PACKAGES npm"
 
 SUDO=""
 if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
@@ -33,4 +38,36 @@ if [ -n "$missing" ]; then
   $SUDO apt-get update -qq
   # shellcheck disable=SC2086
   $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
+
+# The browser build compiles Lua, FreeType, libpng and zlib from Debian's
+# source packages (scripts/web.sh fetches them with apt-get source), which
+# needs deb-src lines for the same archive as the binary packages.
+if ! grep -rqsE '^(deb-src |Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  src=/etc/apt/sources.list.d/orvix-deb-src.sources
+  {
+    # Debian 12 keeps its own archive in debian.sources (deb822 format).
+    if [ -f /etc/apt/sources.list.d/debian.sources ]; then
+      sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources
+    fi
+    if [ -f /etc/apt/sources.list ]; then
+      sed -n 's/^deb \(.*debian.*\)$/deb-src \1/p' /etc/apt/sources.list
+    fi
+  } | $SUDO tee "$src.new" >/dev/null
+  # Only the lines of Debian's own archive: other repositories may have no sources.
+  if grep -qE '^(Types: deb-src|deb-src )' "$src.new"; then
+    $SUDO mv "$src.new" "$src"
+    $SUDO apt-get update -qq
+  else
+    $SUDO rm -f "$src.new"
+  fi
+fi
+
+# The browser tests drive Debian's Chromium with puppeteer-core (which never
+# downloads a browser of its own), installed from the committed lock file
+# into tests/browser/node_modules.
+browser_tests=$(cd "$(dirname "$0")/.." && pwd)/tests/browser
+if [ ! -f "$browser_tests/node_modules/.package-lock.json" ] ||
+  [ "$browser_tests/package-lock.json" -nt "$browser_tests/node_modules/.package-lock.json" ]; then
+  (cd "$browser_tests" && npm ci --no-audit --no-fund --loglevel=error)
 fi

@@ -4,8 +4,9 @@
 #
 #   sh scripts/screenshots.sh [OUTDIR [NAME...]]
 #
-# OUTDIR defaults to docs/img; the names are arcade, roguelike and gl_spin
-# (all three by default; gl_spin only when examples/gl_spin.lua is there).
+# OUTDIR defaults to docs/img; the names are arcade, roguelike, gl_spin
+# and web (all four by default; gl_spin only when examples/gl_spin.lua is
+# there). web is the arcade in headless Chromium (scripts/web.sh builds it).
 # The modules must be built already: BUILD names the build directory (default
 # build) and LUA the host (default lua5.1; gl_spin, which calls OpenGL through
 # LuaJIT's FFI, always runs under luajit). Without a DISPLAY a virtual X
@@ -16,7 +17,7 @@ set -e
 cd "$(dirname "$0")/.."
 out=${1:-docs/img}
 if [ $# -gt 0 ]; then shift; fi
-names=${*:-arcade roguelike gl_spin}
+names=${*:-arcade roguelike gl_spin web}
 BUILD=${BUILD:-build}
 LUA=${LUA:-lua5.1}
 CONVERT=/usr/bin/convert
@@ -131,6 +132,12 @@ for name in $names; do
     else
       echo "examples/gl_spin.lua not there: skipped"
     fi
+    ;;
+  web)
+    WEB_OUT="$state/site" sh scripts/web.sh examples/arcade "$BUILD/examples/arcade" >/dev/null
+    node tests/browser/screenshot.js "$state/site" "$state/web.png"
+    "$CONVERT" "$state/web.png" -strip -define png:compression-level=9 "$out/web.png"
+    echo "$out/web.png"
     ;;
   *) echo "unknown example: $name" >&2; exit 2 ;;
   esac

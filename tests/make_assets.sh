@@ -20,9 +20,11 @@ mkdir -p "$out"
 # Not an image at all.
 printf 'this is not an image\n' >"$out/not_an_image.png"
 
-# The same pictures in the other formats whose loading is checked, and the
-# kinds of PNG the decoder treats apart: greyscale, a palette with one
-# transparent entry, 16-bit colour, interlaced.
+# The same pictures in the other formats whose loading is checked (a 32-bit
+# BMP with an alpha mask among them), and the kinds of PNG the decoder treats
+# apart: greyscale, a palette with one transparent entry, 16-bit colour,
+# interlaced.
+"$CONVERT" "$out/sprite.png" "BMP:$out/sprite.bmp"
 "$CONVERT" "$out/sprite.png" "$out/sprite.gif"
 "$CONVERT" "$out/sprite.png" "$out/sprite.xpm"
 "$CONVERT" "$out/halves.bmp" -type Palette "$out/halves.pcx"

@@ -32,7 +32,7 @@ describe("packaging", function()
   setup(function()
     -- The source as a user has it: everything but build trees and git data.
     assert(run(string.format(
-      "mkdir -p %s/src && tar -C %s --exclude='./build*' --exclude=./.git -cf - . | tar -C %s/src -xf -",
+      "mkdir -p %s/src && tar -C %s --exclude='./build*' --exclude=./.git --exclude=./tests/browser/node_modules -cf - . | tar -C %s/src -xf -",
       q(work), q(h.source), q(work))) == 0)
   end)
 
@@ -114,6 +114,10 @@ O.quit()
       "Leaving out the arcade example's assets: not found: ImageMagick (imagemagick), sox "
         .. "(-DORVIX_EXAMPLES=ON makes this an error)",
       "Leaving out the benchmarks: not found: ImageMagick (imagemagick) (-DORVIX_BENCH=ON makes this an error)",
+      "Leaving out the browser build's tests: not found: the tests, the arcade example's assets, "
+        .. "Emscripten (emscripten), Node.js (nodejs), Chromium (chromium), "
+        .. "puppeteer-core (scripts/install-deps.sh runs npm ci in tests/browser) "
+        .. "(-DORVIX_WEB_TESTS=ON makes this an error)",
     }, left)
     status, _, log = run(string.format("PATH=%s %s --build %s -j2", q(bin), q(cmake), q(lean)))
     assert.are.equal(0, status, log)

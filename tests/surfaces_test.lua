@@ -142,7 +142,7 @@ describe("surfaces", function()
 
     it("gives exactly SDL_image's pixels for valid files of every format", function()
       for _, name in ipairs { "sprite.png", "grey.png", "palette.png", "deep.png", "interlaced.png", "halves.bmp",
-                              "flat.jpg", "sprite.gif", "sprite.xpm", "halves.pcx", "sprite24.pcx", "halves.tga" } do
+                              "sprite.bmp", "flat.jpg", "sprite.gif", "sprite.xpm", "halves.pcx", "sprite24.pcx", "halves.tga" } do
         local s, w, h = O.loadImage(A .. "/" .. name)
         local ref = T.img_load(A .. "/" .. name)
         assert.is_truthy(ref, name)

@@ -13,6 +13,8 @@
 --     filled triangle, kept for the life of the process), and what the
 --     OpenGL driver makes on the first buffer swap (sdl12-compat draws its
 --     frame buffer into the window then, compiling shaders for it).
+--     Library frames are known by their names: run_memcheck.sh keeps the
+--     libraries mapped until the leak check, so that they have names.
 --   check_log.lua LOGFILE
 local path = assert(arg[1], "usage: check_log.lua LOGFILE")
 local f = assert(io.open(path))

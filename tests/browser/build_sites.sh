@@ -1,0 +1,31 @@
+#!/bin/sh
+# Builds the browser runtime and the sites the browser tests open, into
+# BUILD/web/<name>: build_sites.sh BUILD (a native build directory, whose
+# arcade assets and test assets the sites carry).
+set -e
+build=$(cd "${1:?usage: build_sites.sh BUILD}" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+cd "$root"
+site() {
+  name=$1
+  shift
+  WEB_OUT="$build/web/$name" sh scripts/web.sh "$@"
+}
+site arcade examples/arcade "$build/examples/arcade"
+site roguelike examples/roguelike.lua
+# Named by its absolute path: packed at that path, run from there.
+site gl_spin "$root/examples/gl_spin.lua"
+site input tests/browser/games/input
+site fatal tests/browser/games/fatal
+# A PNG cut short: libpng's error path.
+mkdir -p "$build/web"
+head -c 200 "$build/assets/sprite.png" >"$build/web/truncated.png"
+site truncated tests/browser/games/fatal "$build/web/truncated.png"
+# Music whose first chunk is not its format: refused before any decoder
+# sees it, as natively.
+{ head -c 12 "$build/assets/beep.wav"; printf 'JUNK\004\000\000\000junk'; tail -c +13 "$build/assets/beep.wav"; } \
+  >"$build/web/junk_first.wav"
+site junk_first tests/browser/games/fatal "$build/web/junk_first.wav" loadMusic
+site opengl tests/browser/games/opengl
+site sound tests/browser/games/sound "$build/assets"
+site media tests/browser/games/media "$build/assets"

@@ -1,0 +1,95 @@
+// Shared pieces of the browser tests and the browser benchmark: a static
+// file server on 127.0.0.1, Debian's Chromium started headless through
+// puppeteer-core, and a game page opened with its query parameters.
+'use strict';
+const fs = require('fs');
+const http = require('http');
+const os = require('os');
+const path = require('path');
+const puppeteer = require('puppeteer-core');
+
+const TYPES = {
+  '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
+  '.data': 'application/octet-stream', '.png': 'image/png',
+};
+
+// Serves the folders of `roots` (name -> folder) as /name/...; resolves to
+// the server and its base URL.
+function serve(roots) {
+  const server = http.createServer((req, res) => {
+    const url = new URL(req.url, 'http://127.0.0.1');
+    const parts = decodeURIComponent(url.pathname).split('/').filter(Boolean);
+    const root = roots[parts.shift()];
+    const file = root && path.join(root, ...parts);
+    if (!file || !file.startsWith(root) || !fs.existsSync(file) || fs.statSync(file).isDirectory()) {
+      res.writeHead(404);
+      res.end('not found');
+      return;
+    }
+    res.writeHead(200, {'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream'});
+    fs.createReadStream(file).pipe(res);
+  });
+  return new Promise((resolve) => {
+    server.listen(0, '127.0.0.1', () => resolve({server, base: `http://127.0.0.1:${server.address().port}`}));
+  });
+}
+
+// Headless Chromium with a profile of its own, nothing fetched from outside,
+// and sound allowed without a click.
+async function launch() {
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'orvix-chromium-'));
+  const browser = await puppeteer.launch({
+    executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    userDataDir: profile,
+    args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+      '--disable-background-networking', '--disable-component-update', '--disable-sync',
+      '--autoplay-policy=no-user-gesture-required', '--disable-background-timer-throttling',
+      '--disable-renderer-backgrounding', '--disable-backgrounding-occluded-windows'],
+  });
+  const close = browser.close.bind(browser);
+  browser.close = async () => {
+    await close();
+    fs.rmSync(profile, {recursive: true, force: true});
+  };
+  return browser;
+}
+
+// Opens a game page and collects what it prints. params: query parameters
+// (env may be an array of NAME=VALUE).
+async function openGame(browser, url, params = {}) {
+  const page = await browser.newPage();
+  await page.setViewport({width: 900, height: 700});
+  const console = [];
+  page.on('console', (m) => console.push({type: m.type(), text: m.text()}));
+  page.on('pageerror', (e) => console.push({type: 'pageerror', text: String(e)}));
+  const q = new URLSearchParams();
+  for (const [k, v] of Object.entries(params)) {
+    for (const item of [].concat(v)) q.append(k, String(item));
+  }
+  await page.goto(`${url}/index.html?${q}`);
+  return {page, console};
+}
+
+// Waits until fn() (run in the page) is truthy; returns its value.
+async function until(page, fn, arg, timeout = 60000) {
+  const handle = await page.waitForFunction(fn, {timeout, polling: 20}, arg);
+  return handle.jsonValue();
+}
+
+// The canvas's pixels as RGBA bytes with width and height.
+async function canvasPixels(page) {
+  const data = await page.evaluate(() => {
+    const c = document.getElementById('screen');
+    const img = c.getContext('2d').getImageData(0, 0, c.width, c.height);
+    const chunks = [];
+    for (let i = 0; i < img.data.length; i += 65536) {
+      chunks.push(btoa(String.fromCharCode.apply(null, img.data.subarray(i, i + 65536))));
+    }
+    return {w: c.width, h: c.height, chunks};
+  });
+  const bytes = Buffer.concat(data.chunks.map((c) => Buffer.from(c, 'base64')));
+  return {w: data.w, h: data.h, rgba: bytes};
+}
+
+module.exports = {serve, launch, openGame, until, canvasPixels};

@@ -1,0 +1,8 @@
+/* The FreeType modules the browser build needs: TrueType and OpenType fonts
+   with TrueType outlines (sfnt, truetype, glyph names from psnames), the
+   auto-hinter for faces without hints, and the anti-aliasing rasteriser. */
+FT_USE_MODULE( FT_Module_Class, autofit_module_class )
+FT_USE_MODULE( FT_Driver_ClassRec, tt_driver_class )
+FT_USE_MODULE( FT_Module_Class, psnames_module_class )
+FT_USE_MODULE( FT_Module_Class, sfnt_module_class )
+FT_USE_MODULE( FT_Renderer_Class, ft_smooth_renderer_class )
