@@ -12,20 +12,8 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 variants=${2:-3}
 seed=${3:-1}
+# install-deps.sh also adds the deb-src line apt-get source needs.
 sh scripts/install-deps.sh
-
-# apt-get source needs a deb-src line for the archive the packages come from.
-SUDO=""
-if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
-if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-  if [ -f /etc/apt/sources.list.d/debian.sources ]; then
-    sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources |
-      $SUDO tee /etc/apt/sources.list.d/orvix-deb-src.sources >/dev/null
-  else
-    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list | $SUDO tee /etc/apt/sources.list.d/orvix-deb-src.list >/dev/null
-  fi
-  $SUDO apt-get update -qq
-fi
 
 if [ "$build" = build-asan ]; then
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Debug -DORVIX_SANITIZE=ON >/dev/null
