@@ -90,8 +90,9 @@ end
 -- each { char = code, advance = units, box = {x0, y0, x1, y1} } for a filled
 -- box or { broken = true } for an outline FreeType refuses to load; 1000
 -- units per em; m = { ascender, descender, line_gap }.
-local function u16(v) v = v % 65536; return string.char(math.floor(v / 256), v % 256) end
-local function u32(v) return u16(math.floor(v / 65536)) .. u16(v % 65536) end
+-- TrueType is big-endian; negative values are stored in two's complement.
+local function u16(v) return h.be(v, 2) end
+local function u32(v) return h.be(v, 4) end
 
 local function make_font(path, glyphs, m)
   local glyf, loca, hmtx, offset, widest = {}, {}, {}, 0, 0

@@ -40,16 +40,6 @@ local function diff_offsets(a, b)
   return t
 end
 
--- The 4 bytes of a 32-bit value in host byte order (the hosts we run on are little-endian).
-local function u32_bytes(v)
-  local t = {}
-  for i = 1, 4 do
-    t[i] = v % 256
-    v = math.floor(v / 256)
-  end
-  return string.char(t[1], t[2], t[3], t[4])
-end
-
 local function near(a, b, tol)
   return math.abs(a - b) <= tol
 end
@@ -524,7 +514,8 @@ describe("surfaces", function()
       local pitch = T.surface(s).pitch
       local at = 4 * pitch + 12
       assert.are.same({ at, at + 1, at + 2, at + 3 }, diff_offsets(before, after))
-      assert.are.equal(u32_bytes(T.maprgba(s, 255, 255, 255, 255)), after:sub(at + 1, at + 4))
+      -- pixel memory is in the host's byte order, little-endian here
+      assert.are.equal(H.le(T.maprgba(s, 255, 255, 255, 255), 4), after:sub(at + 1, at + 4))
       assert.are.equal(0, T.surface(s).locked)
       O.freeSurf(s)
     end)
@@ -620,7 +611,7 @@ describe("surfaces", function()
       assert.are.equal("\51\34\17", mem:sub(2 * pitch + 4, 2 * pitch + 6))
 
       mem, pitch = T.putpixel_bytes(4, 3, 1, 0x11223344)
-      assert.are.equal(u32_bytes(0x11223344), mem:sub(pitch + 13, pitch + 16))
+      assert.are.equal(H.le(0x11223344, 4), mem:sub(pitch + 13, pitch + 16))
       assert.are.equal(4, #diff_offsets(("\0"):rep(#mem), mem))
     end)
 
