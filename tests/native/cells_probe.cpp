@@ -1,7 +1,7 @@
-// What the character-cell tests need beside the shared probes: the process
-// environment, an address-space limit (to make allocations fail for real),
-// SDL's subsystem state, a font's own metrics, the pixels the X server
-// shows in the window, and the grid drawn without any cache.
+// What the character-cell tests need beside the shared probes: an
+// address-space limit (to make allocations fail for real), a font's own
+// metrics, the pixels the X server shows in the window, and the grid drawn
+// without any cache.
 #include "orvixtest.h"
 #include "orvix.h"
 
@@ -30,12 +30,6 @@ int t_limit_address_space(lua_State *L) {
                    static_cast<rlim_t>(extra);
     if (setrlimit(RLIMIT_AS, &lim) != 0) return 0;
     lua_pushnumber(L, static_cast<double>(lim.rlim_cur));
-    return 1;
-}
-
-// sdl_was_init() -> the SDL subsystems that are running (SDL_WasInit flags).
-int t_sdl_was_init(lua_State *L) {
-    lua_pushnumber(L, SDL_WasInit(SDL_INIT_EVERYTHING));
     return 1;
 }
 
@@ -105,7 +99,6 @@ int t_naive_refresh(lua_State *L) {
 
 const luaL_Reg funcs[] = {{"naive_refresh", t_naive_refresh},
                           {"limit_address_space", t_limit_address_space},
-                          {"sdl_was_init", t_sdl_was_init},
                           {"font_metrics", t_font_metrics},
                           {"window_count", t_window_count},
                           {nullptr, nullptr}};
