@@ -8,10 +8,22 @@ local W, H_ = 320, 240
 
 T.setenv("SDL_VIDEODRIVER", "x11")
 
-local function child(code, driver)
-  return H.run_child("T = require 'orvixtest'\n" .. code,
-    { env = { SDL_VIDEODRIVER = driver or "dummy", SDL_AUDIODRIVER = "disk", SDL_DISKAUDIOFILE = "/dev/null" } })
+-- A child's environment: the dummy driver unless another is named, sound
+-- into nothing, and the variables of extra.
+local function child_env(driver, extra)
+  local env = { SDL_VIDEODRIVER = driver or "dummy", SDL_AUDIODRIVER = "disk", SDL_DISKAUDIOFILE = "/dev/null" }
+  for k, v in pairs(extra or {}) do env[k] = v end
+  return env
 end
+
+local function child(code, driver, extra)
+  return H.run_child("T = require 'orvixtest'\n" .. code, { env = child_env(driver, extra) })
+end
+
+-- For children that free memory and need it back at once: without the
+-- sanitizer's quarantine, its allocator reuses freed blocks as glibc's does.
+local NO_QUARANTINE = os.getenv("ASAN_OPTIONS")
+  and { ASAN_OPTIONS = os.getenv("ASAN_OPTIONS") .. ":quarantine_size_mb=0:thread_local_quarantine_size_kb=0" }
 
 local function black(s)
   T.clear(s, 0, 0, 0)
@@ -131,7 +143,7 @@ describe("text", function()
           O.init(64, 64, false, false)
           O.printFont(O.loadFont(FILE, 12), "ab", 255, 255, 255, 0, 0)
           print("drawn")
-        ]], { SDL_VIDEODRIVER = "dummy", SDL_AUDIODRIVER = "disk", SDL_DISKAUDIOFILE = "/dev/null" })
+        ]], child_env())
         assert.are.equal(1, status, c[1])
         assert.are.equal("Orvix init (64x64)\nCouldn't load font " .. path .. ". Exiting.\n", out, c[1])
       end
@@ -287,9 +299,7 @@ describe("text", function()
 
     it("keeps no memory from one call to the next", function()
       -- In a child, so that a sanitizer's quarantine does not keep freed blocks.
-      local env = { SDL_VIDEODRIVER = "dummy", SDL_AUDIODRIVER = "disk", SDL_DISKAUDIOFILE = "/dev/null" }
-      if os.getenv("ASAN_OPTIONS") then env.ASAN_OPTIONS = os.getenv("ASAN_OPTIONS") .. ":quarantine_size_mb=0" end
-      local status, out = H.run_child(([[
+      local status, out = child(([[
         local function rss_mb()
           local f = io.open("/proc/self/statm")
           local _, res = f:read("*n", "*n")
@@ -307,7 +317,7 @@ describe("text", function()
           O.freeSurf(O.printFont(f, text, 255, 255, 255, 0, 0, nil, true))
         end
         print(string.format("%%d", rss_mb() - before))
-      ]]):format(H.sans), { env = env })
+      ]]):format(H.sans), nil, NO_QUARANTINE)
       assert.are.equal(0, status)
       local grown = tonumber(out:match("\n(%-?%d+)\n$"))
       assert.is_true(grown ~= nil and grown < 30, "RSS grew by " .. tostring(grown) .. " MB")
@@ -480,13 +490,8 @@ describe("text", function()
     end)
 
     it("never hands a font the texts of a freed font that had the same address", function()
-      local env = { SDL_VIDEODRIVER = "dummy", SDL_AUDIODRIVER = "disk", SDL_DISKAUDIOFILE = "/dev/null" }
       -- No quarantine, so that the sanitizer's allocator reuses the address too.
-      if os.getenv("ASAN_OPTIONS") then
-        env.ASAN_OPTIONS = os.getenv("ASAN_OPTIONS") .. ":quarantine_size_mb=0:thread_local_quarantine_size_kb=0"
-      end
-      local status, out = H.run_child(([[
-        T = require "orvixtest"
+      local status, out = child(([[
         O.init(320, 60, false, false)
         -- Until the allocator hands the new font the old one's memory.
         local same, reused = true, false
@@ -513,7 +518,7 @@ describe("text", function()
           if reused then break end
         end
         print(reused, same)
-      ]]):format(H.sans, H.mono), { env = env })
+      ]]):format(H.sans, H.mono), nil, NO_QUARANTINE)
       assert.are.equal(0, status)
       local reused, same = out:match("\n(%a+)\t(%a+)\n$")
       assert.are.equal("true", same)
@@ -522,8 +527,7 @@ describe("text", function()
 
     it("allocates nothing for a kept text, keeps at most its cap and frees the texts used longest ago", function()
       if os.getenv("ORVIX_SANITIZE") == "1" then pending("neither the heap nor the allocation count is glibc's there") return end
-      local status, out = H.run_child(([[
-        T = require "orvixtest"
+      local status, out = child(([[
         O.init(320, 240, false, false)
         local f = O.loadFont(%q, 16)
         local function allocations(text, times)
@@ -540,8 +544,7 @@ describe("text", function()
         for i = 1, #names do allocations(names[i], 2) end
         print("grown", T.heap_bytes() - heap)
         print("newest", allocations(names[#names], 1), "oldest", allocations(names[1], 1) > 0)
-      ]]):format(H.sans), { env = { SDL_VIDEODRIVER = "dummy", SDL_AUDIODRIVER = "disk",
-        SDL_DISKAUDIOFILE = "/dev/null", LD_PRELOAD = H.build .. "/tests/liballoccount.so" } })
+      ]]):format(H.sans), nil, { LD_PRELOAD = H.build .. "/tests/liballoccount.so" })
       assert.are.equal(0, status)
       local lines = H.lines(out)
       assert.are.equal("first drawing\ttrue\tkept\t0", lines[2])
