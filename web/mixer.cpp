@@ -99,10 +99,11 @@ int Mix_PlayChannelTimed(int channel, Mix_Chunk *chunk, int loops, int) {
 }
 
 Mix_Music *Mix_LoadMUS(const char *file) {
-    SDL_RWops *rw = SDL_RWFromFile(file, "rb");
-    if (!rw) return nullptr;
-    int id = open_ ? decode(rw) : 0;
-    SDL_RWclose(rw);
+    long size = 0;
+    unsigned char *data = orw::read_file(file, &size);
+    if (!data) return nullptr;
+    int id = open_ ? orw_js_audio_decode(data, int(size)) : 0;
+    free(data);
     if (!id) {
         SDL_SetError("Unrecognized music format");
         return nullptr;

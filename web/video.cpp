@@ -1,9 +1,9 @@
-// SDL's start, window, events, clock and files in the browser. The window is
-// a canvas that shows the display surface at each SDL_Flip; key and mouse
-// events come from the page through a queue that SDL_PumpEvents drains, so
-// the key and mouse state change exactly where SDL changes them. Waiting
-// (SDL_Delay) hands control back to the browser, which is when it paints
-// and delivers input.
+// SDL's start, window, events, clock and memory streams in the browser. The
+// window is a canvas that shows the display surface at each SDL_Flip; key and
+// mouse events come from the page through a queue that SDL_PumpEvents drains,
+// so the key and mouse state change exactly where SDL changes them. Waiting
+// (SDL_Delay) hands control back to the browser, which is when it paints and
+// delivers input.
 #include "backend.h"
 #include "web.h"
 
@@ -257,50 +257,9 @@ Uint32 SDL_GetTicks(void) { return orw_js_ticks(); }
 
 void SDL_Delay(Uint32 ms) { orw_js_sleep(static_cast<int>(ms)); }
 
-// Files: streams over the C library's FILE and over memory, enough for
-// loaders that read a whole stream.
-static int rw_seek(SDL_RWops *rw, int offset, int whence) {
-    FILE *f = rw->hidden.stdio.fp;
-    if (fseek(f, offset, whence) != 0) return -1;
-    return static_cast<int>(ftell(f));
-}
-
-static int rw_read(SDL_RWops *rw, void *ptr, int size, int n) {
-    return static_cast<int>(fread(ptr, static_cast<size_t>(size), static_cast<size_t>(n), rw->hidden.stdio.fp));
-}
-
-static int rw_write(SDL_RWops *, const void *, int, int) { return -1; }
-
-static int rw_close(SDL_RWops *rw) {
-    if (rw) {
-        fclose(rw->hidden.stdio.fp);
-        free(rw);
-    }
-    return 0;
-}
-
-SDL_RWops *SDL_RWFromFile(const char *file, const char *mode) {
-    FILE *f = file ? fopen(file, mode) : nullptr;
-    if (!f) {
-        SDL_SetError("Couldn't open %s", file ? file : "(null)");
-        return nullptr;
-    }
-    SDL_RWops *rw = static_cast<SDL_RWops *>(calloc(1, sizeof(SDL_RWops)));
-    if (!rw) {
-        fclose(f);
-        return nullptr;
-    }
-    rw->seek = rw_seek;
-    rw->read = rw_read;
-    rw->write = rw_write;
-    rw->close = rw_close;
-    rw->hidden.stdio.fp = f;
-    rw->hidden.stdio.autoclose = 1;
-    return rw;
-}
-
-// Memory streams, with SDL's rules: a seek stays inside the data, a read
-// takes whole objects only.
+// Memory streams, the only streams the runtime opens (files are read whole:
+// read_file), with SDL's rules: a seek stays inside the data, a read takes
+// whole objects only.
 static int mem_seek(SDL_RWops *rw, int offset, int whence) {
     Uint8 *base = rw->hidden.mem.base, *stop = rw->hidden.mem.stop;
     long from = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? rw->hidden.mem.here - base : stop - base;
@@ -322,6 +281,8 @@ static int mem_read(SDL_RWops *rw, void *ptr, int size, int n) {
     return n;
 }
 
+static int mem_write(SDL_RWops *, const void *, int, int) { return -1; }
+
 static int mem_close(SDL_RWops *rw) {
     free(rw);
     return 0;
@@ -332,7 +293,7 @@ SDL_RWops *SDL_RWFromConstMem(const void *mem, int size) {
     if (!rw) return nullptr;
     rw->seek = mem_seek;
     rw->read = mem_read;
-    rw->write = rw_write;
+    rw->write = mem_write;
     rw->close = mem_close;
     rw->hidden.mem.base = static_cast<Uint8 *>(const_cast<void *>(mem));
     rw->hidden.mem.here = rw->hidden.mem.base;
