@@ -78,6 +78,21 @@ describe("module", function()
     end
   end)
 
+  -- The fuzz runs install the test module's crash report: a run that dies
+  -- must say which thread died and where, and still end with its signal.
+  it("reports a fatal signal with its thread and stack, and still dies of it", function()
+    local status, _, err = H.run_child([[
+      require("orvixtest").report_crashes()
+      local pid = assert(io.open("/proc/self/stat")):read("*n")
+      os.execute("kill -ABRT " .. pid)
+      print("survived")
+    ]])
+    assert.are.equal(134, status)
+    local name = H.lua:match("([^/]+)$"):sub(1, 15)
+    assert.matches('fatal signal 6 in thread "' .. name:gsub("%p", "%%%0") .. '"; its stack:\n', err)
+    assert.matches("orvixtest%.so", err)
+  end)
+
   it("opens nothing when loaded", function()
     local status, out = H.run_child([[
       local T = require "orvixtest"

@@ -16,6 +16,9 @@
 local O = require "orvixcore"
 local V = require "vtxpack"
 local T = require "orvixtest"
+-- A run that dies names the thread and prints its stack; the sanitizer
+-- build's own report says more.
+if os.getenv("ORVIX_SANITIZE") ~= "1" then T.report_crashes() end
 
 local mode, seed, calls = arg[1], tonumber(arg[2]), tonumber(arg[3])
 assert(mode == "pixel" or mode == "cells" or mode == "gl", "usage: fuzz.lua pixel|cells|gl SEED CALLS")
