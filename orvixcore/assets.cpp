@@ -20,7 +20,7 @@
 // __EMSCRIPTEN__: PNG becomes RGBA there, the image readers' checks are not
 // needed, and there is no FLAC dry run. Everything else runs the same in
 // both builds.
-#include "orvix.h"
+#include "assets.h"
 
 #ifndef __EMSCRIPTEN__
 #include <FLAC/stream_decoder.h>

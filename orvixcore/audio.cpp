@@ -1,5 +1,9 @@
 // Sound effects and music through SDL_mixer.
-#include "orvix.h"
+#include "args.h"
+#include "assets.h"
+#include "functions.h"
+#include "handles.h"
+#include "state.h"
 
 #include <SDL_mixer.h>
 

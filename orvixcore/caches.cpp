@@ -9,7 +9,9 @@
 // allocates nothing: memory is taken only when an entry is added. Everything
 // is plain memory handled with malloc and free, so nothing needs a
 // destructor when a Lua error unwinds.
-#include "orvix.h"
+#include "caches.h"
+#include "globals.h"
+#include "state.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,6 +1,10 @@
 // The character-cell screen: a grid of coloured characters drawn with one
 // TrueType font, like a coloured text terminal.
-#include "orvix.h"
+#include "args.h"
+#include "assets.h"
+#include "caches.h"
+#include "functions.h"
+#include "state.h"
 
 #include <cstdio>
 #include <cstdlib>

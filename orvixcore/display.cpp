@@ -1,44 +1,13 @@
-// Display lifecycle: init, quit, flip and showCursor, and the start-up steps
-// that curses_init shares.
-#include "orvix.h"
-
-#include <SDL_mixer.h>
+// Display lifecycle: init, quit, flip and showCursor (the start and stop
+// steps themselves are in state.cpp).
+#include "args.h"
+#include "functions.h"
+#include "state.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace orvix {
-
-void start_sdl(Uint32 flags) {
-    if (SDL_Init(flags) < 0) fatal("Couldn't initialize SDL: %s\n", SDL_GetError());
-}
-
-void start_ttf() {
-    if (TTF_Init() < 0) fatal("Couldn't initialize SDL_ttf: %s\n", SDL_GetError());
-}
-
-// At exit the libraries' destructors run while SDL's audio thread may still
-// be mixing, and the SDL2-based SDL 1.2 library's thread then calls through a
-// function table its destructor has already cleared. Closing the device first
-// ends the thread. quit closes it itself, so this acts only for a game that
-// ends without quit: a fatal load, a script error, the script's end.
-static void close_audio_at_exit() {
-    if (g_mixer_open) SDL_CloseAudio();
-}
-
-void start_mixer() {
-    // Audio starts on its own, after the rest, and its result is left to the
-    // mixer: one of the SDL 1.2 libraries fails a whole SDL_Init when no audio
-    // device opens, and a game without sound must still start.
-    SDL_InitSubSystem(SDL_INIT_AUDIO);
-    if (Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 4096) < 0) {
-        printf("Couldn't initialize SDL_mixer: %s\n", SDL_GetError());
-        sound_on = 0;
-    } else {
-        g_mixer_open = true;
-        atexit(close_audio_at_exit);
-    }
-}
 
 int l_init(lua_State *L) {
     // A second start, or a start after quit, would leak or reuse what the
@@ -94,34 +63,17 @@ int l_init(lua_State *L) {
         printf("Detected %d gamepads\n", gNumpads);
     }
 
-    g_display = Display::Running;
+    started();
     return 0;
 }
 
-static void close_font(void *font) {
-    handle_remove(font, Kind::Font);
-    TTF_CloseFont(static_cast<TTF_Font *>(font));
-}
-
 int l_quit(lua_State *) {
-    // Before a start every step below finds nothing open and is harmless.
-    // Only the first quit acts: the joystick table is freed by then.
+    // Only the first quit after a start acts: the joystick table is freed by
+    // then. Before any start its steps find nothing open, and a start may
+    // still follow.
     if (g_display == Display::Closed) return 0;
     puts("Orvix quit");
-    text_cache_release();
-    if (curses_on) cells_release();
-    Mix_CloseAudio();
-    g_mixer_open = false;
-    // TTF_Quit releases FreeType and every face with it, so a font the
-    // script still holds could never be closed safely afterwards.
-    handle_each(Kind::Font, close_font);
-    TTF_Quit();
-    if (gNumpads > 0) {
-        for (int i = 0; i < gNumpads; ++i) SDL_JoystickClose(gPads[i]);
-        free(gPads);
-    }
-    SDL_Quit();
-    g_display = Display::Closed;
+    stop();
     return 0;
 }
 

@@ -1,7 +1,8 @@
 // The record of live handles: an open-addressing hash set of pointers, each
 // with its kind. Lookups never allocate; the table grows only when a handle
 // is added, which happens in load functions, never on a draw path.
-#include "orvix.h"
+#include "handles.h"
+#include "state.h"
 
 #include <cstdio>
 #include <cstdlib>

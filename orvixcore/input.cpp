@@ -1,5 +1,7 @@
 // Input: one event per input call, and the key and mouse state.
-#include "orvix.h"
+#include "args.h"
+#include "functions.h"
+#include "state.h"
 
 #include <cstdlib>
 

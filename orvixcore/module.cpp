@@ -1,9 +1,10 @@
 // Module entry point, registration table and the shared globals.
-#include "orvix.h"
+#include "functions.h"
+#include "globals.h"
 
-#include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
+extern "C" {
+#include <lauxlib.h>
+}
 
 extern "C" {
 SDL_Surface *gScreen = nullptr;
@@ -16,33 +17,6 @@ CursesContext CC = {};
 }
 
 namespace orvix {
-
-Display g_display = Display::NotStarted;
-bool g_mixer_open = false;
-
-void fatal(const char *fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    vprintf(fmt, ap);
-    va_end(ap);
-    exit(1);
-}
-
-SDL_Surface *arg_target(lua_State *L, int i) {
-    if (g_display != Display::Running) return nullptr;
-    // Most draw calls leave the target out; the stack top says so for less
-    // than a look at the slot.
-    void *p = lua_gettop(L) < i ? nullptr : lua_touserdata(L, i);
-    if (!p) return gl_on ? nullptr : gScreen;
-    return handle_kind(p) == Kind::Surface ? static_cast<SDL_Surface *>(p) : nullptr;
-}
-
-int push_surface(lua_State *L, SDL_Surface *s) {
-    lua_pushlightuserdata(L, s);
-    lua_pushnumber(L, s->w);
-    lua_pushnumber(L, s->h);
-    return 3;
-}
 
 static const luaL_Reg R[] = {
     {"init", l_init},

@@ -1,5 +1,7 @@
 // Shapes through SDL_gfx: lines, rectangles, circles and triangles.
-#include "orvix.h"
+#include "args.h"
+#include "functions.h"
+#include "surfaces.h"
 
 #include <SDL_gfxPrimitives.h>
 

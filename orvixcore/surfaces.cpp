@@ -1,7 +1,11 @@
 // Surfaces and pixels: images, blank surfaces, blits, fills and single pixels.
-#include "orvix.h"
+#include "surfaces.h"
 
-#include <cstdio>
+#include "args.h"
+#include "assets.h"
+#include "functions.h"
+#include "handles.h"
+#include "state.h"
 
 // The store itself, shared by the exported putpixel and putpix. putpix calls
 // it directly: a call to the exported symbol would go through the PLT and
@@ -38,6 +42,22 @@ extern "C" void putpixel(SDL_Surface *surface, Uint16 x, Uint16 y, Uint32 pixel)
 }
 
 namespace orvix {
+
+SDL_Surface *arg_target(lua_State *L, int i) {
+    if (g_display != Display::Running) return nullptr;
+    // Most draw calls leave the target out; the stack top says so for less
+    // than a look at the slot.
+    void *p = lua_gettop(L) < i ? nullptr : lua_touserdata(L, i);
+    if (!p) return gl_on ? nullptr : gScreen;
+    return handle_kind(p) == Kind::Surface ? static_cast<SDL_Surface *>(p) : nullptr;
+}
+
+int push_surface(lua_State *L, SDL_Surface *s) {
+    lua_pushlightuserdata(L, s);
+    lua_pushnumber(L, s->w);
+    lua_pushnumber(L, s->h);
+    return 3;
+}
 
 SDL_Surface *display_copy(SDL_Surface *src) {
     SDL_Surface *s = display_running() ? SDL_DisplayFormatAlpha(src) : nullptr;

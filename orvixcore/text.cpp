@@ -1,5 +1,11 @@
 // TrueType text: fonts, and one line of UTF-8 text drawn or rendered to a surface.
-#include "orvix.h"
+#include "args.h"
+#include "assets.h"
+#include "caches.h"
+#include "functions.h"
+#include "handles.h"
+#include "state.h"
+#include "surfaces.h"
 
 #include <cstdio>
 

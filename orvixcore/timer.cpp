@@ -1,5 +1,7 @@
 // The frame timer: paces the script's loop and reports frame time and rate.
-#include "orvix.h"
+#include "args.h"
+#include "functions.h"
+#include "state.h"
 #include "timer_step.h"
 
 namespace orvix {

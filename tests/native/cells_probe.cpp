@@ -3,7 +3,7 @@
 // metrics, the pixels the X server shows in the window, and the grid drawn
 // without any cache.
 #include "orvixtest.h"
-#include "orvix.h"
+#include "globals.h"
 
 #include <SDL_ttf.h>
 #include <sys/resource.h>

@@ -1,6 +1,6 @@
 // Globals, surface fields and pixels of the runtime under test.
 #include "orvixtest.h"
-#include "orvix.h"
+#include "globals.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // each good file passes, and each damage the libraries would not survive
 // (cut files, missing or misplaced parts, out-of-range header fields) is
 // refused.
-#include "orvix.h"
+#include "assets.h"
 
 #include <FLAC/stream_encoder.h>
 #include <gtest/gtest.h>

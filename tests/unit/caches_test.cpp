@@ -1,7 +1,7 @@
 // The structure behind the glyph and text caches: keys, the order in which
 // entries go, the caps, dropping one owner's entries, and the index staying
 // right through long runs of additions and evictions.
-#include "orvix.h"
+#include "caches.h"
 
 #include <gtest/gtest.h>
 

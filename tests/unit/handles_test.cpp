@@ -1,6 +1,6 @@
 // The record of live handles: lookups by address, kinds, removal, addresses
 // that come back after a free, and growth of the table.
-#include "orvix.h"
+#include "handles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The exported pixel store on surfaces of every pixel size, over memory of
 // our own with guard bytes around it, so that a store at the wrong address
 // or outside the surface shows up.
-#include "orvix.h"
+#include "globals.h"
 
 #include <gtest/gtest.h>
 

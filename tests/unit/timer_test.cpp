@@ -1,6 +1,6 @@
 // The frame timer's arithmetic, driven by a test clock: every call gets the
 // tick count it would read, and the sleeps it asks for are recorded.
-#include "orvix.h"
+#include "args.h"
 #include "timer_step.h"
 
 #include <gtest/gtest.h>
