@@ -93,7 +93,7 @@ int l_curses_init(lua_State *L) {
     memset(CC.bg, 255, n * sizeof(SDL_Color));
 
     curses_on = 1;
-    g_display = Display::Running;
+    started();
     lua_pushnumber(L, CC.cellW);
     lua_pushnumber(L, CC.cellH);
     return 2;
