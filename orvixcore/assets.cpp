@@ -14,15 +14,19 @@
 // The checks take whole files in memory (music only its headers, from disk)
 // and never call Lua, so nothing here can be cut short by a Lua error.
 //
-// The browser build (web/) compiles this file too. It has no SDL_image and no
-// SDL_mixer readers: the browser decodes images other than PNG and BMP, and
-// every sound. Three differences follow from that, in the few places marked
-// __EMSCRIPTEN__: PNG becomes RGBA there, the image readers' checks are not
-// needed, and there is no FLAC dry run. Everything else runs the same in
-// both builds.
+// The browser (web/) and Windows (windows/) builds compile this file too,
+// with switches for what they lack:
+// - ORVIX_ADDONS: SDL_image is the add-ons' IMG_Load_RW (addons/), which
+//   reads BMP itself and hands other formats to the build's own decoders, so
+//   the checks that guard SDL_image's readers are not needed;
+// - ORVIX_32BIT_SURFACES: every surface has 32 bits per pixel and none has a
+//   colour key (the browser's, web/surface.cpp), so PNG becomes RGBA;
+// - ORVIX_BROWSER_DECODES: the browser decodes sounds, so there is no mixer
+//   FLAC reader to guard and no FLAC dry run.
+// Everything else runs the same in every build.
 #include "assets.h"
 
-#ifndef __EMSCRIPTEN__
+#ifndef ORVIX_BROWSER_DECODES
 #include <FLAC/stream_decoder.h>
 #endif
 #include <SDL_image.h>
@@ -366,9 +370,9 @@ SDL_Surface *decode_png(const Uint8 *data, size_t size) {
         }
     }
     if (color == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
-#ifdef __EMSCRIPTEN__
-    // The browser build's surfaces are all 32-bit and have no colour key
-    // (web/surface.cpp): there every PNG is read as RGBA, and a transparent
+#ifdef ORVIX_32BIT_SURFACES
+    // Where surfaces are all 32-bit and have no colour key, every PNG is
+    // read as RGBA, and a transparent
     // palette entry or colour becomes alpha 0, which blits as the key does
     // (the display format gives keyed pixels alpha 0 natively too).
     png_set_expand(png);
@@ -398,7 +402,7 @@ SDL_Surface *decode_png(const Uint8 *data, size_t size) {
     surface = SDL_CreateRGBSurface(SDL_SWSURFACE, int(width), int(height), depth * channels, rmask, gmask, bmask, amask);
     if (!surface) png_error(png, "no surface");
     SDL_Surface *s = surface;
-#ifndef __EMSCRIPTEN__
+#ifndef ORVIX_32BIT_SURFACES
     if (key_index >= 0) {
         Uint32 key = Uint32(key_index);
         if (key_colour)
@@ -470,12 +474,11 @@ const char *extension(const char *path) {
 // ---------------------------------------------------------------------------
 // Images. The format is found as SDL_image finds it: the extension picks TGA,
 // which has no signature; otherwise each reader's own test, in its order.
-#ifdef __EMSCRIPTEN__
-// The browser build has no SDL_image, whose readers the checks above guard:
-// its backend reads BMP itself and hands every other format but PNG to the
-// browser's decoders (web/image.cpp). PNG is decoded here as natively, and a
-// BMP's fourth byte is alpha only where the file has an alpha mask, as
-// natively.
+#ifdef ORVIX_ADDONS
+// Without SDL_image, whose readers the checks above guard, the add-ons read
+// BMP themselves and hand every other format but PNG to the build's decoders
+// (addons/image.cpp). PNG is decoded here as natively, and a BMP's fourth
+// byte is alpha only where the file has an alpha mask, as natively.
 static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *) {
     if (f.size >= 4 && memcmp(f.data, "\x89PNG", 4) == 0) return decode_png(f.data, f.size);
     SDL_Surface *s = IMG_Load_RW(rw, 0);
@@ -663,7 +666,7 @@ bool wav_sound_readable(const Uint8 *d, size_t n) { return wav_sound_ok({d, null
 // 0, decode without error and add up to exactly the declared length.
 // The browser build has neither libFLAC nor this reader: the browser decodes
 // FLAC itself (web/mixer.cpp), so there is nothing to guard there.
-#ifndef __EMSCRIPTEN__
+#ifndef ORVIX_BROWSER_DECODES
 namespace {
 
 struct FlacRun {
@@ -749,7 +752,7 @@ Mix_Chunk *load_sound(const char *path) {
         ok = wav_sound_ok(src);
     else if (magic == tag("FORM"))
         ok = aiff_ok(src, true);
-#ifndef __EMSCRIPTEN__
+#ifndef ORVIX_BROWSER_DECODES
     else if (magic == tag("fLaC"))
         ok = flac_sound_readable(f.data, f.size);
 #endif

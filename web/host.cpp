@@ -21,8 +21,8 @@ int luaopen_orvixcore(lua_State *L);
 // Lua's math.random and math.randomseed call the C library's rand and
 // srand: these give glibc's numbers, so a seed draws the same world as on
 // Linux.
-extern "C" int rand(void) { return orw::glibc_rand(); }
-extern "C" void srand(unsigned seed) { orw::glibc_srand(seed); }
+extern "C" int rand(void) { return addons::glibc_rand(); }
+extern "C" void srand(unsigned seed) { addons::glibc_srand(seed); }
 
 namespace {
 

@@ -25,7 +25,7 @@ Mix_Music *current = nullptr;
 
 int decode(SDL_RWops *rw) {
     long size = 0;
-    unsigned char *data = orw::read_stream(rw, &size);
+    unsigned char *data = addons::read_stream(rw, &size);
     int id = data ? orw_js_audio_decode(data, int(size)) : 0;
     free(data);
     return id;
@@ -100,7 +100,7 @@ int Mix_PlayChannelTimed(int channel, Mix_Chunk *chunk, int loops, int) {
 
 Mix_Music *Mix_LoadMUS(const char *file) {
     long size = 0;
-    unsigned char *data = orw::read_file(file, &size);
+    unsigned char *data = addons::read_file(file, &size);
     if (!data) return nullptr;
     int id = open_ ? orw_js_audio_decode(data, int(size)) : 0;
     free(data);

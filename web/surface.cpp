@@ -208,24 +208,6 @@ SDL_Surface *make_surface(int w, int h, Uint32 rmask, Uint32 gmask, Uint32 bmask
     return s;
 }
 
-unsigned char *read_file(const char *path, long *size) {
-    FILE *f = path ? fopen(path, "rb") : nullptr;
-    if (!f) {
-        SDL_SetError("Couldn't open %s", path ? path : "(null)");
-        return nullptr;
-    }
-    long n = fseek(f, 0, SEEK_END) == 0 ? ftell(f) : -1;
-    unsigned char *data = (n > 0 && fseek(f, 0, SEEK_SET) == 0) ? static_cast<unsigned char *>(malloc(size_t(n))) : nullptr;
-    if (data && fread(data, 1, size_t(n), f) != size_t(n)) {
-        free(data);
-        data = nullptr;
-    }
-    fclose(f);
-    if (!data) SDL_SetError("Couldn't read %s", path);
-    *size = n;
-    return data;
-}
-
 }  // namespace orw
 
 using orw::video_surface;

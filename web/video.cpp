@@ -258,7 +258,7 @@ Uint32 SDL_GetTicks(void) { return orw_js_ticks(); }
 void SDL_Delay(Uint32 ms) { orw_js_sleep(static_cast<int>(ms)); }
 
 // Memory streams, the only streams the runtime opens (files are read whole:
-// read_file), with SDL's rules: a seek stays inside the data, a read takes
+// addons::read_file), with SDL's rules: a seek stays inside the data, a read takes
 // whole objects only.
 static int mem_seek(SDL_RWops *rw, int offset, int whence) {
     Uint8 *base = rw->hidden.mem.base, *stop = rw->hidden.mem.stop;
@@ -302,15 +302,3 @@ SDL_RWops *SDL_RWFromConstMem(const void *mem, int size) {
 }
 
 }  // extern "C"
-
-unsigned char *orw::read_stream(SDL_RWops *rw, long *size) {
-    int end = rw ? rw->seek(rw, 0, SEEK_END) : -1;
-    unsigned char *data = nullptr;
-    if (end > 0 && rw->seek(rw, 0, SEEK_SET) == 0) data = static_cast<unsigned char *>(malloc(size_t(end)));
-    if (data && rw->read(rw, data, 1, end) != end) {
-        free(data);
-        data = nullptr;
-    }
-    *size = end;
-    return data;
-}

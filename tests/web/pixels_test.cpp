@@ -1,6 +1,7 @@
-// The browser backend's surfaces, shapes and text against the real SDL 1.2,
-// SDL_gfx and SDL_ttf: the same calls on the same pixels must give the same
-// pixels, so that a game looks the same in the browser as natively.
+// The browser backend's surfaces and the add-ons' shapes and text against the
+// real SDL 1.2, SDL_gfx and SDL_ttf: the same calls on the same pixels must
+// give the same pixels, so that a game looks the same in the browser as
+// natively.
 #include "backend.h"
 #include "reference.h"
 

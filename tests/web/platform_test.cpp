@@ -42,8 +42,8 @@ TEST(WebRandom, SameSequenceAsGlibc) {
     // 1), small ones, and values above 2^31 from negative Lua numbers.
     for (unsigned seed : {0u, 1u, 3u, 7u, 42u, 12345u, 2147483647u, 2147483648u, 4294967295u}) {
         srand(seed);
-        orw::glibc_srand(seed);
-        for (int i = 0; i < 2000; ++i) ASSERT_EQ(orw::glibc_rand(), rand()) << "seed " << seed << ", draw " << i;
+        addons::glibc_srand(seed);
+        for (int i = 0; i < 2000; ++i) ASSERT_EQ(addons::glibc_rand(), rand()) << "seed " << seed << ", draw " << i;
     }
 }
 

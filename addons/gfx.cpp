@@ -3,7 +3,7 @@
 // anti-aliased ellipse, spans for filled circles and a scanline polygon fill.
 // Colours are 0xRRGGBBAA; a colour with alpha below 255 is blended per pixel
 // with SDL_gfx's integer arithmetic, one with alpha 255 replaces the pixel.
-#include "backend.h"
+#include "addons.h"
 
 #include <SDL_gfxPrimitives.h>
 

@@ -3,7 +3,7 @@
 // boxes from the hinted metrics, kerning from the face's table, and blended
 // text as an ARGB surface filled with the colour whose alpha is the glyph
 // coverage. Rendered glyphs are kept per font, so a glyph is rasterised once.
-#include "backend.h"
+#include "addons.h"
 
 #include <SDL_ttf.h>
 #include <ft2build.h>
@@ -185,7 +185,7 @@ TTF_Font *TTF_OpenFont(const char *file, int ptsize) {
         return nullptr;
     }
     long size = 0;
-    unsigned char *data = orw::read_file(file, &size);
+    unsigned char *data = addons::read_file(file, &size);
     TTF_Font *font = data ? static_cast<TTF_Font *>(calloc(1, sizeof(TTF_Font))) : nullptr;
     if (!font) {
         free(data);
@@ -295,7 +295,8 @@ SDL_Surface *TTF_RenderUTF8_Blended(TTF_Font *font, const char *text, SDL_Color 
         SDL_SetError("Text has zero width");
         return nullptr;
     }
-    SDL_Surface *out = orw::make_surface(width, height, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
+    SDL_Surface *out =
+        SDL_CreateRGBSurface(SDL_SWSURFACE, width, height, 32, 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
     if (!out) return nullptr;
     Uint32 *pixels = static_cast<Uint32 *>(out->pixels);
     Uint32 *end = pixels + size_t(out->pitch / 4) * size_t(out->h);

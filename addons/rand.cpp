@@ -1,11 +1,11 @@
 // The C library's random numbers as glibc makes them, so that a script's
-// math.random draws the same numbers from the same seed in the browser as on
-// Linux: an additive feedback generator over 31 words (r[i] = r[i-3] +
-// r[i-31]), seeded by a Lehmer sequence and run 310 steps before its first
-// number, each number being the sum without its lowest bit.
-#include "backend.h"
+// math.random draws the same numbers from the same seed in the browser and on
+// Windows as on Linux: an additive feedback generator over 31 words
+// (r[i] = r[i-3] + r[i-31]), seeded by a Lehmer sequence and run 310 steps
+// before its first number, each number being the sum without its lowest bit.
+#include "addons.h"
 
-namespace orw {
+namespace addons {
 
 namespace {
 
@@ -50,4 +50,4 @@ State state;
 void glibc_srand(unsigned seed) { state.seed(seed); }
 int glibc_rand() { return state.next(); }
 
-}  // namespace orw
+}  // namespace addons
