@@ -199,8 +199,12 @@ mergeInto(LibraryManager.library, {
       ORW.frames++;
       if (ORW.stops.length && ORW.frames === ORW.stops[0]) {
         ORW.stops.shift();
-        ORW.lastYield = performance.now();
-        Module['orvixStopped'](ORW.frames, function() { ORW.pause(0, wake); });
+        var stopped = ORW.lastYield = performance.now();
+        // The page's time at a stop is its own, not the game's.
+        Module['orvixStopped'](ORW.frames, function() {
+          ORW.waitedMs += performance.now() - stopped;
+          ORW.pause(0, wake);
+        });
       } else if (performance.now() - ORW.lastYield > ORW.maxBusy) {
         ORW.pause(0, wake);
       } else {

@@ -52,7 +52,7 @@ var Module = (function() {
     orvixStops: stops,
     // The game waits after a stop frame until resume() is called.
     orvixStopped: function(frame, resume) {
-      window.orvix.stopped = {frame: frame, resume: function() {
+      window.orvix.stopped = {frame: frame, at: performance.now(), resume: function() {
         window.orvix.stopped = null;
         resume();
       }};

@@ -7,6 +7,7 @@ const http = require('http');
 const os = require('os');
 const path = require('path');
 const puppeteer = require('puppeteer-core');
+const zlib = require('zlib');
 
 const TYPES = {
   '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
@@ -26,7 +27,18 @@ function serve(roots) {
       res.end('not found');
       return;
     }
-    res.writeHead(200, {'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream'});
+    // Validators as a plain static server sends them: a browser that has the
+    // file asks again and gets 304 while it is unchanged.
+    const st = fs.statSync(file);
+    const etag = `"${st.size.toString(16)}-${Math.floor(st.mtimeMs).toString(16)}"`;
+    const headers = {'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream', 'ETag': etag,
+      'Last-Modified': st.mtime.toUTCString(), 'Cache-Control': 'no-cache'};
+    if (req.headers['if-none-match'] === etag) {
+      res.writeHead(304, headers);
+      res.end();
+      return;
+    }
+    res.writeHead(200, headers);
     fs.createReadStream(file).pipe(res);
   });
   return new Promise((resolve) => {
@@ -92,4 +104,15 @@ async function canvasPixels(page) {
   return {w: data.w, h: data.h, rgba: bytes};
 }
 
-module.exports = {serve, launch, openGame, until, canvasPixels};
+// What a site weighs when served gzipped: every file but files.txt (a list
+// for the builder, not served), each compressed at gzip's best level.
+function siteBytes(dir) {
+  let total = 0;
+  for (const f of fs.readdirSync(dir)) {
+    if (f === 'files.txt') continue;
+    total += zlib.gzipSync(fs.readFileSync(path.join(dir, f)), {level: 9}).length;
+  }
+  return total;
+}
+
+module.exports = {serve, launch, openGame, until, canvasPixels, siteBytes};

@@ -5,9 +5,7 @@
 'use strict';
 const {test, before, after} = require('node:test');
 const assert = require('node:assert');
-const fs = require('fs');
 const path = require('path');
-const zlib = require('zlib');
 const h = require('./harness');
 const env = require('./env');
 
@@ -191,12 +189,7 @@ test('the frame timer paces the loop and the page stays responsive', async () =>
 });
 
 test('the arcade\'s site is at most 2 MB gzipped', () => {
-  const dir = env.site('arcade');
-  let total = 0;
-  for (const f of fs.readdirSync(dir)) {
-    if (f === 'files.txt') continue;  // a list for the builder, not served
-    total += zlib.gzipSync(fs.readFileSync(path.join(dir, f)), {level: 9}).length;
-  }
+  const total = h.siteBytes(env.site('arcade'));
   console.log(`# arcade site: ${(total / 1048576).toFixed(2)} MB gzipped`);
   assert.ok(total <= 2 * 1048576, `${total} bytes`);
 });

@@ -5,7 +5,10 @@
  *
  *   ORVIX_CLOCK_STEP=16      milliseconds per frame (default 16)
  *   ORVIX_STOPS=30,90,...    after these frames (counted from 1) the display's
- *                            pixels go to ORVIX_SHOTS/frame-N.ppm
+ *                            pixels go to ORVIX_SHOTS/frame-N.ppm (when set)
+ *   ORVIX_CPU_LOG=FILE       at those frames, a line "frame user_us system_us"
+ *                            of the process's CPU time so far, all threads
+ *                            (the browser benchmark's native side)
  *   ORVIX_KEYS=30:+273,...   after frame 30, press key 273 (+) or release
  *                            it (-): the key state changes and the event is
  *                            queued, as a real key would
@@ -16,6 +19,7 @@
 #endif
 #include <SDL.h>
 #include <dlfcn.h>
+#include <sys/resource.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -58,10 +62,21 @@ static int listed(const char *list, Uint32 n) {
     return 0;
 }
 
+static void log_cpu(Uint32 n) {
+    const char *path = getenv("ORVIX_CPU_LOG");
+    struct rusage ru;
+    FILE *f;
+    if (!path || getrusage(RUSAGE_SELF, &ru) != 0 || !(f = fopen(path, "a"))) return;
+    fprintf(f, "%u %lld %lld\n", (unsigned)n, (long long)ru.ru_utime.tv_sec * 1000000 + ru.ru_utime.tv_usec,
+            (long long)ru.ru_stime.tv_sec * 1000000 + ru.ru_stime.tv_usec);
+    fclose(f);
+}
+
 static void save(SDL_Surface *s, Uint32 n) {
     const char *dir = getenv("ORVIX_SHOTS");
     char path[4096];
-    snprintf(path, sizeof path, "%s/frame-%u.ppm", dir ? dir : ".", (unsigned)n);
+    if (!dir) return;
+    snprintf(path, sizeof path, "%s/frame-%u.ppm", dir, (unsigned)n);
     FILE *f = fopen(path, "wb");
     if (!f) return;
     fprintf(f, "P6\n%d %d\n255\n", s->w, s->h);
@@ -103,6 +118,7 @@ int SDL_Flip(SDL_Surface *screen) {
     int r = ((int (*)(SDL_Surface *))real("SDL_Flip"))(screen);
     ++frames;
     if (listed(getenv("ORVIX_STOPS"), frames)) {
+        log_cpu(frames);
         save(screen, frames);
         press_keys(frames);
     }
