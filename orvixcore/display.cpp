@@ -55,14 +55,7 @@ int l_init(lua_State *L) {
     start_ttf();
     start_mixer();
 
-    gNumpads = SDL_NumJoysticks();
-    if (gNumpads > 0) {
-        gPads = static_cast<SDL_Joystick **>(malloc(sizeof(SDL_Joystick *) * static_cast<size_t>(gNumpads)));
-        if (!gPads) fatal("Couldn't allocate memory for gamepads. Exiting.\n");
-        for (int i = 0; i < gNumpads; ++i) gPads[i] = SDL_JoystickOpen(i);
-        printf("Detected %d gamepads\n", gNumpads);
-    }
-
+    open_pads();
     started();
     return 0;
 }

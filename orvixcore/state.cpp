@@ -58,6 +58,19 @@ void start_mixer() {
     }
 }
 
+// Joysticks: every one SDL counts that is not open yet, so that a build whose
+// pads appear while the game runs (the browser's) opens them the same way.
+void open_pads() {
+    int n = SDL_NumJoysticks();
+    if (n <= gNumpads) return;
+    void *grown = realloc(gPads, sizeof(SDL_Joystick *) * static_cast<size_t>(n));
+    if (!grown) fatal("Couldn't allocate memory for gamepads. Exiting.\n");
+    gPads = static_cast<SDL_Joystick **>(grown);
+    for (int i = gNumpads; i < n; ++i) gPads[i] = SDL_JoystickOpen(i);
+    gNumpads = n;
+    printf("Detected %d gamepads\n", gNumpads);
+}
+
 // 4. The display is up: drawing, input and audio calls act from now on.
 void started() { g_display = Display::Running; }
 

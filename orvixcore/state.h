@@ -35,6 +35,10 @@ void start_ttf();
 void start_mixer();
 void started();
 
+// Opens the joysticks SDL counts beyond those already open (all of them at
+// init), and says how many there are: "Detected N gamepads".
+void open_pads();
+
 // quit's shutdown: the caches, the cell screen, the mixer, the fonts, the
 // joysticks and SDL. Before any start every step finds nothing open.
 void stop();

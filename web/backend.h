@@ -27,4 +27,33 @@ SDL_Surface *make_surface(int w, int h, Uint32 rmask, Uint32 gmask, Uint32 bmask
 // SDL 1.2 has no symbol for.
 int key_from_dom(const char *code, const char *key);
 
+// Gamepads (pads.cpp). What the page reads of one pad through the browser's
+// Gamepad API: its layout (standard or not), axes from -1 to 1, buttons
+// pressed or not with their values from 0 to 1 (the triggers').
+constexpr int kPadAxes = 8, kPadButtons = 32;
+struct PadReading {
+    bool standard;
+    int naxes, nbuttons;
+    double axes[kPadAxes];
+    bool pressed[kPadButtons];
+    double value[kPadButtons];
+};
+// A pad as SDL 1.2 keeps an open joystick: its counts and the last values
+// it reported (hat axes as 0 negative, 1 centred, 2 positive).
+struct PadState {
+    int index;
+    bool open;
+    int naxes, nbuttons, nhats;
+    Sint16 axes[kPadAxes];
+    Uint8 buttons[kPadButtons];
+    int hat_x, hat_y;
+};
+// Opens pad `index` as it reads now: its axes where they stand, its buttons
+// released and its hat centred, so that a button held while it opens (the
+// press that made the browser show the pad) arrives as a press.
+void pad_open(int index, const PadReading &in, PadState *pad);
+// The events for what changed since the last reading (at most cap, into out):
+// the hat, then buttons, then axes, in SDL's numbering. Returns their number.
+int pad_update(PadState *pad, const PadReading &in, SDL_Event *out, int cap);
+
 }  // namespace orw

@@ -25,6 +25,9 @@ mergeInto(LibraryManager.library, {
     nextBuffer: 1,
     channels: [],
     music: null,
+    padsSeen: false, // a gamepad has been shown: from then on they are read
+    padSlots: [],    // the browser's indices of the pads shown, in SDL's numbering
+    padList: [],     // navigator.getGamepads() as last read
 
     // How long the game may keep the browser busy before a frame or an input
     // poll hands it a turn, in milliseconds.
@@ -91,6 +94,10 @@ mergeInto(LibraryManager.library, {
         var p = pos(e), b = e.deltaY < 0 ? 4 : 5;
         ORW.events.push([4, p[0], p[1], b], [5, p[0], p[1], b]);
       }, {passive: false});
+      // The browser shows a gamepad once a button on it is pressed; until one
+      // is, no time is spent reading them.
+      window.addEventListener('gamepadconnected', function() { ORW.padsSeen = true; });
+      if (navigator.getGamepads && Array.prototype.some.call(navigator.getGamepads(), Boolean)) ORW.padsSeen = true;
       window.addEventListener('blur', function() { ORW.events.push([6, 0, 0, 0]); });
       window.addEventListener('focus', function() { ORW.events.push([6, 1, 0, 0]); });
     },
@@ -235,6 +242,34 @@ mergeInto(LibraryManager.library, {
       stringToUTF8(e[5], key, keycap);
     }
     return e[0];
+  },
+
+  orw_js_pad_count__deps: ['$ORW'],
+  orw_js_pad_count: function() {
+    if (!ORW.padsSeen) return 0;
+    var list = ORW.padList = navigator.getGamepads();
+    for (var i = 0; i < list.length; i++) {
+      var p = list[i];
+      if (p && p.connected && ORW.padSlots.indexOf(p.index) < 0) ORW.padSlots.push(p.index);
+    }
+    return ORW.padSlots.length;
+  },
+
+  orw_js_pad__deps: ['$ORW'],
+  orw_js_pad: function(index, out) {
+    var p = ORW.padList[ORW.padSlots[index]];
+    if (!p || !p.connected) return 0;
+    var f = out >> 3, axes = p.axes, buttons = p.buttons, i, b;
+    HEAPF64[f] = p.mapping === 'standard' ? 1 : 0;
+    HEAPF64[f + 1] = axes.length;
+    HEAPF64[f + 2] = buttons.length;
+    for (i = 0; i < 8; i++) HEAPF64[f + 3 + i] = i < axes.length ? axes[i] : 0;
+    for (i = 0; i < 32; i++) {
+      b = buttons[i];
+      HEAPF64[f + 11 + i] = b && b.pressed ? 1 : 0;
+      HEAPF64[f + 43 + i] = b ? b.value : 0;
+    }
+    return 1;
   },
 
   // Decoding is asynchronous in the browser; the game waits for it here.

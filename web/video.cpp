@@ -13,6 +13,11 @@
 #include <cstdlib>
 #include <cstring>
 
+// An open joystick is the state SDL keeps for it.
+struct _SDL_Joystick {
+    orw::PadState state;
+};
+
 namespace {
 
 Uint32 initialised = 0;
@@ -24,6 +29,11 @@ bool cursor_shown = true;
 constexpr int kQueue = 128;
 SDL_Event queue[kQueue];
 int q_head = 0, q_count = 0;
+
+// Joysticks (pads.cpp has how a pad's readings become SDL's events).
+constexpr int kMaxPads = 8;
+_SDL_Joystick pads[kMaxPads];
+int pads_shown = 0;
 
 Uint8 keystate[SDLK_LAST];
 int mouse_x = 0, mouse_y = 0;
@@ -96,6 +106,34 @@ void focus_event(bool gained) {
     push(e);
 }
 
+// What the page reads of pad `index` now; a pad the browser no longer has
+// reads as it last did, as an unplugged one stays natively.
+bool read_pad(int index, orw::PadReading *r) {
+    double f[3 + orw::kPadAxes + 2 * orw::kPadButtons];
+    if (!orw_js_pad(index, f)) return false;
+    r->standard = f[0] != 0;
+    r->naxes = int(f[1]);
+    r->nbuttons = int(f[2]);
+    for (int i = 0; i < orw::kPadAxes; ++i) r->axes[i] = f[3 + i];
+    for (int i = 0; i < orw::kPadButtons; ++i) {
+        r->pressed[i] = f[3 + orw::kPadAxes + i] != 0;
+        r->value[i] = f[3 + orw::kPadAxes + orw::kPadButtons + i];
+    }
+    return true;
+}
+
+void pad_events() {
+    // A pad shown while the game runs is opened as init opens pads.
+    if (orw_js_pad_count() > pads_shown) orvix::open_pads();
+    SDL_Event events[3 + orw::kPadAxes + orw::kPadButtons];
+    for (int i = 0; i < pads_shown; ++i) {
+        orw::PadReading r;
+        if (!pads[i].state.open || !read_pad(i, &r)) continue;
+        int n = orw::pad_update(&pads[i].state, r, events, int(sizeof events / sizeof events[0]));
+        for (int e = 0; e < n; ++e) push(events[e]);
+    }
+}
+
 }  // namespace
 
 extern "C" {
@@ -140,6 +178,7 @@ void SDL_Quit(void) {
     free(rgba);
     rgba = nullptr;
     q_count = 0;
+    pads_shown = 0;
 }
 
 int SDL_GL_SetAttribute(SDL_GLattr, int) { return 0; }
@@ -220,6 +259,7 @@ void SDL_PumpEvents(void) {
         default: break;
         }
     }
+    if (initialised & SDL_INIT_JOYSTICK) pad_events();
 }
 
 int SDL_PollEvent(SDL_Event *event) {
@@ -245,13 +285,30 @@ Uint8 SDL_GetMouseState(int *x, int *y) {
     return mouse_buttons;
 }
 
-// The page offers no joysticks.
-int SDL_NumJoysticks(void) { return 0; }
-SDL_Joystick *SDL_JoystickOpen(int) {
-    SDL_SetError("There are no joysticks");
-    return nullptr;
+// Joysticks are the pads the page has shown, numbered in the order they
+// appeared; the browser shows a pad only once a button on it has been pressed.
+int SDL_NumJoysticks(void) {
+    if (!(initialised & SDL_INIT_JOYSTICK)) return 0;
+    int n = orw_js_pad_count();
+    if (n > kMaxPads) n = kMaxPads;
+    if (n > pads_shown) pads_shown = n;
+    return pads_shown;
 }
-void SDL_JoystickClose(SDL_Joystick *) {}
+
+SDL_Joystick *SDL_JoystickOpen(int index) {
+    if (index < 0 || index >= pads_shown) {
+        SDL_SetError("Joystick index out of range");
+        return nullptr;
+    }
+    orw::PadReading r;
+    read_pad(index, &r);
+    orw::pad_open(index, r, &pads[index].state);
+    return &pads[index];
+}
+
+void SDL_JoystickClose(SDL_Joystick *pad) {
+    if (pad) pad->state.open = false;
+}
 
 Uint32 SDL_GetTicks(void) { return orw_js_ticks(); }
 

@@ -30,6 +30,12 @@ void orw_js_viewport(int *w, int *h);
 // Takes the oldest queued input record: its kind (0 when none), up to four
 // numbers, and for keys the code and key strings.
 int orw_js_take_event(int *fields, char *code, int codecap, char *key, int keycap);
+// Gamepads: how many the page has shown (numbered in the order they
+// appeared), and what it reads of one now: 1 with its layout (standard or
+// not), axis and button counts, 8 axes, 32 buttons pressed and 32 button
+// values into out; 0 when the browser no longer has it.
+int orw_js_pad_count(void);
+int orw_js_pad(int index, double *out);
 // Images in formats the backend does not decode itself (JPEG, GIF, WebP...),
 // decoded by the browser (asynchronous): RGBA bytes in a malloc'd block, or
 // null when the browser cannot read them.
@@ -46,4 +52,10 @@ void orw_js_music_play(int id, int loops);
 void orw_js_music_stop(void);
 void orw_js_music_pause(int paused);
 void orw_js_music_volume(int volume);
+}
+
+// orvixcore's start step that opens the joysticks SDL counts beyond those
+// already open, for pads the page shows while the game runs.
+namespace orvix {
+void open_pads();
 }

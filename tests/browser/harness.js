@@ -68,13 +68,15 @@ async function launch() {
 }
 
 // Opens a game page and collects what it prints. params: query parameters
-// (env may be an array of NAME=VALUE).
-async function openGame(browser, url, params = {}) {
+// (env may be an array of NAME=VALUE); before(page), if given, runs before
+// the page loads (evaluateOnNewDocument and the like).
+async function openGame(browser, url, params = {}, before = null) {
   const page = await browser.newPage();
   await page.setViewport({width: 900, height: 700});
   const console = [];
   page.on('console', (m) => console.push({type: m.type(), text: m.text()}));
   page.on('pageerror', (e) => console.push({type: 'pageerror', text: String(e)}));
+  if (before) await before(page);
   const q = new URLSearchParams();
   for (const [k, v] of Object.entries(params)) {
     for (const item of [].concat(v)) q.append(k, String(item));
@@ -104,6 +106,43 @@ async function canvasPixels(page) {
   return {w: data.w, h: data.h, rgba: bytes};
 }
 
+// A gamepad in the browser's standard layout, simulated in the page before
+// it loads: navigator.getGamepads() lists it once it is shown, which happens,
+// as with a real pad, at the first button pressed on it (with a
+// gamepadconnected event). setPad(page, {buttons: {0: true, 6: 0.5},
+// axes: {0: 1}}) changes it: buttons pressed (true/false) or pulled (0 to 1),
+// axes from -1 to 1. simulatePad(page, true): a pad already shown when the
+// page loads (pressed on an earlier visit).
+async function simulatePad(page, shownAtLoad = false) {
+  await page.evaluateOnNewDocument((shownAtLoad) => {
+    const pad = {id: 'Simulated pad (STANDARD GAMEPAD)', index: 0, connected: true, mapping: 'standard',
+      timestamp: 0, axes: [0, 0, 0, 0],
+      buttons: Array.from({length: 17}, () => ({pressed: false, touched: false, value: 0}))};
+    let shown = shownAtLoad;
+    // Like the browser, a copy taken when asked for.
+    const snapshot = () => Object.assign({}, pad, {axes: pad.axes.slice(),
+      buttons: pad.buttons.map((b) => Object.assign({}, b))});
+    Object.defineProperty(Navigator.prototype, 'getGamepads', {configurable: true,
+      value: () => [shown ? snapshot() : null, null, null, null]});
+    window.__orvixPad = (change) => {
+      for (const [i, v] of Object.entries(change.buttons || {})) {
+        const value = v === true ? 1 : v === false ? 0 : v;
+        pad.buttons[i] = {pressed: value > 0.1, touched: value > 0, value};
+      }
+      for (const [i, v] of Object.entries(change.axes || {})) pad.axes[i] = v;
+      pad.timestamp = performance.now();
+      if (!shown && pad.buttons.some((b) => b.pressed)) {
+        shown = true;
+        window.dispatchEvent(new Event('gamepadconnected'));
+      }
+    };
+  }, shownAtLoad);
+}
+
+function setPad(page, change) {
+  return page.evaluate((c) => window.__orvixPad(c), change);
+}
+
 // What a site weighs when served gzipped: every file but files.txt (a list
 // for the builder, not served), each compressed at gzip's best level.
 function siteBytes(dir) {
@@ -115,4 +154,4 @@ function siteBytes(dir) {
   return total;
 }
 
-module.exports = {serve, launch, openGame, until, canvasPixels, siteBytes};
+module.exports = {serve, launch, openGame, until, canvasPixels, siteBytes, simulatePad, setPad};

@@ -95,6 +95,46 @@ test('keys and the mouse reach input() as SDL 1.2 reports them', async () => {
   await page.close();
 });
 
+// A pad in the standard layout reads as an XInput pad does natively (see
+// tests/web/platform_test.cpp for the arithmetic): numbered axes, buttons and
+// hat, axis positions as SDL's corrected values over 32767.
+test('a gamepad shown by its first press becomes joystick 0 and reports as natively', async () => {
+  const {page, console: log} = await h.openGame(browser, `${base}/input`, {
+    clock: 16, stops: '5,6,7,8,9', env: ['ORVIX_FRAMES=12'],
+  }, (p) => h.simulatePad(p));
+  const steps = [
+    // The press that shows the pad is its first event.
+    [{buttons: {0: true}}, ['Detected 1 gamepads', 'input 8 0 0']],
+    [{axes: {0: 1, 1: -0.5}}, ['input 6 0 0 1', 'input 6 0 1 -0.50001525925474']],
+    // The left trigger half way: axis 2, which rests at -32768.
+    [{buttons: {6: 0.5}}, ['input 6 0 2 0.0078737754448073']],
+    // The d-pad up and right together: hat 0, one event per direction.
+    [{buttons: {12: true, 15: true}}, ['input 7 0 0 false true false false', 'input 7 0 0 true true false false']],
+    // A released, the guide button (SDL's 8) pressed.
+    [{buttons: {0: false, 16: true}}, ['input 9 0 0', 'input 8 0 8']],
+  ];
+  const expected = [];
+  for (const [change, lines] of steps) {
+    await h.until(page, () => window.orvix.stopped);
+    await h.setPad(page, change);
+    await page.evaluate(() => window.orvix.stopped.resume());
+    expected.push(...lines);
+  }
+  await h.until(page, () => window.orvix.exitStatus !== null);
+  const got = printed(log).filter((l) => l.startsWith('input') || l.startsWith('Detected')).map((l) => l.split(' | ')[0]);
+  assert.deepStrictEqual(got, expected);
+  await page.close();
+});
+
+test('a gamepad the browser already shows when the game starts is counted by init', async () => {
+  const {page, console: log} = await h.openGame(browser, `${base}/input`, {env: ['ORVIX_FRAMES=5']},
+    (p) => h.simulatePad(p, true));
+  await h.until(page, () => window.orvix.exitStatus !== null);
+  // At rest it says nothing more.
+  assert.deepStrictEqual(printed(log), ['Orvix init (320x240)', 'Detected 1 gamepads', 'Orvix quit']);
+  await page.close();
+});
+
 // A failure that ends the game: its message, shown on the page and in the
 // console, and the status 1.
 const FATAL = [

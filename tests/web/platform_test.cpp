@@ -1,10 +1,13 @@
-// The browser backend's key codes and random numbers: what a script sees
-// must be what it sees natively.
+// The browser backend's key codes, gamepads and random numbers: what a
+// script sees must be what it sees natively.
 #include "backend.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -35,6 +38,128 @@ TEST(WebKeys, BrowserKeysGiveSDLKeyCodes) {
     };
     for (const Case &c : cases) EXPECT_EQ(orw::key_from_dom(c.code, c.key), c.sym) << c.code << " " << c.key;
     EXPECT_EQ(orw::key_from_dom(nullptr, nullptr), 0);
+}
+
+// A pad in the browser's standard layout, at rest.
+orw::PadReading standard_pad() {
+    orw::PadReading r = {};
+    r.standard = true;
+    r.naxes = 4;
+    r.nbuttons = 17;
+    return r;
+}
+
+std::vector<std::string> describe(const SDL_Event *e, int n) {
+    std::vector<std::string> out;
+    for (int i = 0; i < n; ++i) {
+        char line[64];
+        if (e[i].type == SDL_JOYAXISMOTION)
+            snprintf(line, sizeof line, "axis %d %d %d", e[i].jaxis.which, e[i].jaxis.axis, e[i].jaxis.value);
+        else if (e[i].type == SDL_JOYHATMOTION)
+            snprintf(line, sizeof line, "hat %d %d %d", e[i].jhat.which, e[i].jhat.hat, e[i].jhat.value);
+        else
+            snprintf(line, sizeof line, "%s %d %d", e[i].type == SDL_JOYBUTTONDOWN ? "down" : "up", e[i].jbutton.which,
+                     e[i].jbutton.button);
+        out.push_back(line);
+    }
+    return out;
+}
+
+// What SDL 1.2 reports on Linux for an XInput pad (xpad's ranges: sticks
+// -32768..32767 with a flat zone of 128, triggers 0..255) through its axis
+// correction, for the browser's readings of the same positions.
+TEST(WebPads, StandardPadReadsAsNatively) {
+    struct Case {
+        const char *what;
+        void (*set)(orw::PadReading &);
+        std::vector<std::string> events;
+    } cases[] = {
+        {"left stick full right", [](orw::PadReading &r) { r.axes[0] = 1; }, {"axis 1 0 32767"}},
+        {"left stick full up", [](orw::PadReading &r) { r.axes[1] = -1; }, {"axis 1 1 -32768"}},
+        {"right stick half way", [](orw::PadReading &r) { r.axes[2] = 0.5; r.axes[3] = -0.5; },
+         {"axis 1 3 16382", "axis 1 4 -16384"}},
+        {"a quarter of the way", [](orw::PadReading &r) { r.axes[0] = 0.25; }, {"axis 1 0 8126"}},
+        // Inside the flat zone nothing moves.
+        {"a stick's jitter", [](orw::PadReading &r) { r.axes[0] = 0.003; }, {}},
+        // Triggers are axes 2 and 5, at -32768 when let go.
+        {"left trigger half way", [](orw::PadReading &r) { r.value[6] = 0.5; r.pressed[6] = true; },
+         {"axis 1 2 258"}},
+        {"right trigger all the way", [](orw::PadReading &r) { r.value[7] = 1; r.pressed[7] = true; },
+         {"axis 1 5 32767"}},
+        {"face buttons", [](orw::PadReading &r) { r.pressed[0] = r.pressed[3] = true; }, {"down 1 0", "down 1 3"}},
+        // back, start, guide, the stick buttons: 6 to 10.
+        {"the middle buttons", [](orw::PadReading &r) {
+             for (int b : {8, 9, 16, 10, 11}) r.pressed[b] = true;
+         }, {"down 1 6", "down 1 7", "down 1 8", "down 1 9", "down 1 10"}},
+        {"shoulders", [](orw::PadReading &r) { r.pressed[4] = r.pressed[5] = true; }, {"down 1 4", "down 1 5"}},
+        // The d-pad is hat 0, one event per direction that changed, x first.
+        {"d-pad up and right at once", [](orw::PadReading &r) { r.pressed[12] = r.pressed[15] = true; },
+         {"hat 1 0 2", "hat 1 0 3"}},
+        {"d-pad down", [](orw::PadReading &r) { r.pressed[13] = true; }, {"hat 1 0 4"}},
+        {"d-pad left and right cancel", [](orw::PadReading &r) { r.pressed[14] = r.pressed[15] = true; }, {}},
+    };
+    for (const Case &c : cases) {
+        orw::PadReading r = standard_pad();
+        orw::PadState pad;
+        orw::pad_open(1, r, &pad);
+        EXPECT_EQ(pad.naxes, 6);
+        EXPECT_EQ(pad.nbuttons, 11);
+        EXPECT_EQ(pad.nhats, 1);
+        SDL_Event ev[64];
+        EXPECT_EQ(orw::pad_update(&pad, r, ev, 64), 0) << c.what << ": a pad at rest says nothing";
+        c.set(r);
+        int n = orw::pad_update(&pad, r, ev, 64);
+        EXPECT_EQ(describe(ev, n), c.events) << c.what;
+        EXPECT_EQ(orw::pad_update(&pad, r, ev, 64), 0) << c.what << ": nothing new, nothing said";
+        // Back to rest: every press is released, every axis back where it
+        // was, the hat (after one event per direction) centred.
+        r = standard_pad();
+        n = orw::pad_update(&pad, r, ev, 64);
+        int hat = SDL_HAT_CENTERED;
+        for (int i = 0; i < n; ++i)
+            if (ev[i].type == SDL_JOYAXISMOTION)
+                EXPECT_EQ(ev[i].jaxis.value, (ev[i].jaxis.axis == 2 || ev[i].jaxis.axis == 5) ? -32768 : 0) << c.what;
+            else if (ev[i].type == SDL_JOYHATMOTION)
+                hat = ev[i].jhat.value;
+            else
+                EXPECT_EQ(ev[i].type, SDL_JOYBUTTONUP) << c.what;
+        EXPECT_EQ(hat, SDL_HAT_CENTERED) << c.what;
+        EXPECT_EQ(int(describe(ev, n).size()), int(c.events.size())) << c.what << ": one event back for each";
+    }
+}
+
+TEST(WebPads, PressThatShowsThePadArrives) {
+    // The browser shows a pad when a button on it is pressed: opened then,
+    // that press is an event, while axes start where they stand.
+    orw::PadReading r = standard_pad();
+    r.pressed[0] = true;
+    r.axes[0] = 1;
+    orw::PadState pad;
+    orw::pad_open(0, r, &pad);
+    SDL_Event ev[64];
+    int n = orw::pad_update(&pad, r, ev, 64);
+    EXPECT_EQ(describe(ev, n), std::vector<std::string>{"down 0 0"});
+}
+
+TEST(WebPads, OtherLayoutsKeepTheBrowsersOrder) {
+    orw::PadReading r = {};
+    r.naxes = 3;
+    r.nbuttons = 14;
+    orw::PadState pad;
+    orw::pad_open(2, r, &pad);
+    EXPECT_EQ(pad.naxes, 3);
+    EXPECT_EQ(pad.nbuttons, 14);
+    EXPECT_EQ(pad.nhats, 0);
+    r.axes[0] = 1;
+    r.axes[1] = -1;
+    r.axes[2] = 0.5;
+    r.axes[3] = 1;          // beyond its axes
+    r.pressed[12] = true;   // a button, not a hat direction, here
+    r.pressed[20] = true;   // beyond its buttons
+    SDL_Event ev[64];
+    int n = orw::pad_update(&pad, r, ev, 64);
+    EXPECT_EQ(describe(ev, n),
+              (std::vector<std::string>{"down 2 12", "axis 2 0 32767", "axis 2 1 -32768", "axis 2 2 16383"}));
 }
 
 TEST(WebRandom, SameSequenceAsGlibc) {
