@@ -22,11 +22,18 @@ unsigned char *read_file(const char *path, long *size);
 // it is empty or cannot be read.
 unsigned char *read_stream(SDL_RWops *rw, long *size);
 
-// An image in a format that IMG_Load_RW does not read itself (everything but
-// BMP; PNG never reaches it, orvixcore decodes PNG through libpng): a 32-bit
-// surface with the bytes R, G, B, A in memory (opaque where the image has no
-// alpha), or null when the format is not known. Each build supplies its own:
-// the browser's decoders, or the image libraries linked into the program.
+// An image file in memory as IMG_Load_RW reads it (type "TGA", which has
+// no signature, as IMG_LoadTGA_RW): a 32-bit surface with the bytes R, G, B,
+// A in memory, with the colours natively loaded images get in the display
+// format, or null with SDL's error set.
+SDL_Surface *read_image(const unsigned char *data, size_t size, const char *type);
+
+// An image in a format that the add-ons do not read themselves (everything
+// but BMP, PCX, XPM and TGA; PNG never reaches it, orvixcore decodes PNG
+// through libpng): a 32-bit surface with the bytes R, G, B, A in memory
+// (opaque where the image has no alpha), or null when the format is not
+// known. Each build supplies its own: the browser's decoders, or the image
+// libraries linked into the program.
 SDL_Surface *decode_image(const unsigned char *data, size_t size);
 
 // Bytes R, G, B, A in memory: the masks of the surfaces images load into.

@@ -1,67 +1,31 @@
-// IMG_Load_RW: uncompressed BMP here, every other format through the build's
-// own decoders (addons::decode_image); each into a 32-bit surface with the
-// image's own alpha (opaque where the file has none), which
-// SDL_DisplayFormatAlpha then converts as natively. PNG does not come here:
-// orvixcore decodes it itself through libpng (assets.cpp).
-#include "addons.h"
+// IMG_Load_RW and IMG_LoadTGA_RW: the formats SDL_image reads that browsers
+// do not (BMP of every kind, PCX, XPM, TGA; readers.h) are read here, each
+// into a 32-bit surface with the colours SDL's display-format conversion
+// gives SDL_image's surface natively; every other format goes to the build's
+// own decoders (addons::decode_image). PNG does not come here: orvixcore
+// decodes it itself through libpng (assets.cpp).
+#include "readers.h"
 
-#include <SDL_image.h>
+#include <strings.h>
 
-#include <cstdlib>
-#include <cstring>
+namespace addons {
 
-namespace {
-
-inline Uint32 le16(const unsigned char *p) { return Uint32(p[0]) | Uint32(p[1]) << 8; }
-inline Uint32 le32(const unsigned char *p) { return le16(p) | le16(p + 2) << 16; }
-
-// Uncompressed Windows bitmaps of 8 (palette), 24 and 32 bits, bottom-up or
-// top-down, as SDL_image reads them: a 32-bit pixel's fourth byte is its
-// alpha (orvixcore makes the image opaque when the file has no alpha mask).
-SDL_Surface *load_bmp(const unsigned char *d, size_t size) {
-    if (size < 54) return nullptr;
-    Uint32 offset = le32(d + 10), header = le32(d + 14);
-    int w = int(le32(d + 18)), h = int(le32(d + 22));
-    int bpp = int(le16(d + 28));
-    Uint32 compression = le32(d + 30);
-    bool top_down = h < 0;
-    if (top_down) h = -h;
-    if (w <= 0 || h <= 0 || (compression != 0 && !(compression == 3 && bpp == 32)) ||
-        (bpp != 8 && bpp != 24 && bpp != 32))
-        return nullptr;
-    size_t stride = ((size_t(w) * size_t(bpp) + 31) / 32) * 4;
-    if (offset > size || stride * size_t(h) > size - offset) return nullptr;
-    const unsigned char *palette = d + 14 + header;
-    Uint32 colours = le32(d + 46);
-    if (bpp == 8 && colours == 0) colours = 256;
-    if (bpp == 8 && (palette + 4 * size_t(colours) > d + size)) return nullptr;
-    SDL_Surface *s = SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, addons::kImageR, addons::kImageG,
-                                          addons::kImageB, addons::kImageA);
-    if (!s) return nullptr;
-    for (int y = 0; y < h; ++y) {
-        const unsigned char *src = d + offset + stride * size_t(top_down ? y : h - 1 - y);
-        unsigned char *dst = static_cast<unsigned char *>(s->pixels) + y * s->pitch;
-        for (int x = 0; x < w; ++x, dst += 4) {
-            const unsigned char *bgr;
-            if (bpp == 8) {
-                Uint32 i = src[x];
-                static const unsigned char black[3] = {0, 0, 0};
-                bgr = i < colours ? palette + 4 * i : black;
-            } else {
-                bgr = src + x * (bpp / 8);
-            }
-            dst[0] = bgr[2];
-            dst[1] = bgr[1];
-            dst[2] = bgr[0];
-            dst[3] = bpp == 32 ? bgr[3] : 0xFF;
-        }
-    }
+SDL_Surface *read_image(const unsigned char *d, size_t n, const char *type) {
+    if (type && strcasecmp(type, "TGA") == 0) return read_tga(d, n);
+    // The formats are told apart by their first bytes, as SDL_image does.
+    if (n >= 2 && d[0] == 'B' && d[1] == 'M') return read_bmp(d, n);
+    if (n >= 128 && d[0] == 10 && d[1] == 5 && d[2] <= 1) return read_pcx(d, n);
+    if (n >= 9 && memcmp(d, "/* XPM */", 9) == 0) return read_xpm(d, n);
+    SDL_Surface *s = decode_image(d, n);
+    if (!s) SDL_SetError("Unsupported image format");
     return s;
 }
 
-}  // namespace
+}  // namespace addons
 
-extern "C" SDL_Surface *IMG_Load_RW(SDL_RWops *src, int freesrc) {
+namespace {
+
+SDL_Surface *load(SDL_RWops *src, int freesrc, const char *type) {
     long size = 0;
     unsigned char *data = addons::read_stream(src, &size);
     if (src && freesrc) SDL_RWclose(src);
@@ -69,14 +33,31 @@ extern "C" SDL_Surface *IMG_Load_RW(SDL_RWops *src, int freesrc) {
         SDL_SetError("Couldn't read the image");
         return nullptr;
     }
-    SDL_Surface *s = nullptr;
-    if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
-        s = load_bmp(data, size_t(size));
-        if (!s) SDL_SetError("Unsupported BMP file");
-    } else {
-        s = addons::decode_image(data, size_t(size));
-        if (!s) SDL_SetError("Unsupported image format");
-    }
+    SDL_Surface *s = addons::read_image(data, size_t(size), type);
     free(data);
     return s;
 }
+
+// Whether a stream starts with these bytes; it is left where it was.
+bool starts(SDL_RWops *rw, const char *magic, int n, int need) {
+    if (!rw) return false;
+    int at = SDL_RWtell(rw);
+    unsigned char head[128];
+    bool ok = SDL_RWread(rw, head, 1, need) == need && memcmp(head, magic, size_t(n)) == 0;
+    SDL_RWseek(rw, at, RW_SEEK_SET);
+    return ok;
+}
+
+}  // namespace
+
+extern "C" SDL_Surface *IMG_Load_RW(SDL_RWops *src, int freesrc) { return load(src, freesrc, nullptr); }
+
+// The format tests orvixcore makes before the checks of its own.
+extern "C" int IMG_isGIF(SDL_RWops *src) { return starts(src, "GIF87a", 6, 6) || starts(src, "GIF89a", 6, 6); }
+extern "C" int IMG_isXPM(SDL_RWops *src) { return starts(src, "/* XPM */", 9, 9); }
+// A PCX header is read whole (128 bytes): ZSoft's mark, version 5, encoded or not.
+extern "C" int IMG_isPCX(SDL_RWops *src) {
+    return starts(src, "\x0a\x05\x01", 3, 128) || starts(src, "\x0a\x05\x00", 3, 128);
+}
+
+extern "C" SDL_Surface *IMG_LoadTGA_RW(SDL_RWops *src) { return load(src, 0, "TGA"); }

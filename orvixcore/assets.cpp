@@ -16,9 +16,9 @@
 //
 // The browser (web/) and Windows (windows/) builds compile this file too,
 // with switches for what they lack:
-// - ORVIX_ADDONS: SDL_image is the add-ons' IMG_Load_RW (addons/), which
-//   reads BMP itself and hands other formats to the build's own decoders, so
-//   the checks that guard SDL_image's readers are not needed;
+// - ORVIX_ADDONS: SDL_image is the add-ons' (addons/), which reads BMP, PCX,
+//   XPM and TGA itself and hands other formats to the build's own decoders;
+//   the same files are refused as natively, by the same checks;
 // - ORVIX_32BIT_SURFACES: every surface has 32 bits per pixel and none has a
 //   colour key (the browser's, web/surface.cpp), so PNG becomes RGBA;
 // - ORVIX_BROWSER_DECODES: the browser decodes sounds, so there is no mixer
@@ -475,12 +475,18 @@ const char *extension(const char *path) {
 // Images. The format is found as SDL_image finds it: the extension picks TGA,
 // which has no signature; otherwise each reader's own test, in its order.
 #ifdef ORVIX_ADDONS
-// Without SDL_image, whose readers the checks above guard, the add-ons read
-// BMP themselves and hand every other format but PNG to the build's decoders
-// (addons/image.cpp). PNG is decoded here as natively, and a BMP's fourth
-// byte is alpha only where the file has an alpha mask, as natively.
-static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *) {
+// Without SDL_image the add-ons read BMP, PCX, XPM and TGA as it does and
+// hand every other format but PNG to the build's decoders (addons/image.cpp).
+// The files the checks above refuse are refused the same way, TGA is still
+// chosen by the extension, PNG is decoded here as natively, and a BMP's
+// fourth byte is alpha only where the file has an alpha mask, as natively.
+static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *path) {
+    const char *ext = extension(path);
+    if (ext && strcasecmp(ext, "TGA") == 0) return IMG_LoadTGA_RW(rw);
     if (f.size >= 4 && memcmp(f.data, "\x89PNG", 4) == 0) return decode_png(f.data, f.size);
+    if (IMG_isGIF(rw) && !gif_readable(f.data, f.size, nullptr)) return nullptr;
+    if (IMG_isPCX(rw) && !pcx_readable(f.data, f.size)) return nullptr;
+    if (IMG_isXPM(rw) && !xpm_readable(f.data, f.size, nullptr)) return nullptr;
     SDL_Surface *s = IMG_Load_RW(rw, 0);
     if (s && bmp_without_alpha(f.data, f.size)) make_opaque(s);
     return s;

@@ -45,6 +45,23 @@ printf 'this is not an image\n' >"$out/not_an_image.png"
 "$CONVERT" "$out/halves.bmp" -colorspace CMYK -quality 95 "$out/cmyk.jpg"
 "$CONVERT" "$out/halves.bmp" -alpha set -channel A -evaluate set 0 +channel -define bmp3:alpha=true \
   "BMP3:$out/padded.bmp"
+# A 16 x 8 picture of twelve colours in the formats browsers do not read,
+# in each kind their readers treat apart: 1-bit, 4-bit, RLE8 and 16-bit
+# (5-6-5 and 5-5-5) BMP; RLE, colour-mapped and greyscale TGA; XPM with
+# 16-bit hexadecimal colours; 8-bit and 24-bit PCX.
+"$CONVERT" -size 16x8 xc: -sparse-color bilinear '0,0 #ff0000 15,0 #00ff80 0,7 #2040ff 15,7 #ffff00' \
+  -colors 12 "$out/tiny.png"
+"$CONVERT" "$out/tiny.png" -type Bilevel "BMP3:$out/tiny_mono.bmp"
+"$CONVERT" "$out/tiny.png" -type Palette "BMP3:$out/tiny_4bit.bmp"
+"$CONVERT" "$out/tiny.png" -type Palette -compress RLE "BMP3:$out/tiny_rle8.bmp"
+"$CONVERT" "$out/tiny.png" -define bmp:subtype=RGB565 "BMP:$out/tiny_565.bmp"
+"$CONVERT" "$out/tiny.png" -define bmp:subtype=RGB555 "BMP:$out/tiny_555.bmp"
+"$CONVERT" "$out/tiny.png" -compress RLE "$out/tiny_rle.tga"
+"$CONVERT" "$out/tiny.png" -type Palette "$out/tiny_cmap.tga"
+"$CONVERT" "$out/tiny.png" -colorspace Gray -type Grayscale "$out/tiny_grey.tga"
+"$CONVERT" "$out/tiny.png" "$out/tiny.xpm"
+"$CONVERT" "$out/tiny.png" -type Palette "$out/tiny.pcx"
+"$CONVERT" "$out/tiny.png" -type TrueColor "$out/tiny24.pcx"
 for f in grey_trns.png deep_trns.png cmyk.jpg padded.bmp; do
   "$CONVERT" "$out/$f" -depth 8 "RGBA:$out/$f.rgba"
 done

@@ -1,4 +1,4 @@
-// The real SDL 1.2, SDL_gfx and SDL_ttf, loaded into a link-map namespace of
+// The real SDL 1.2, SDL_gfx, SDL_ttf and SDL_image, loaded into a link-map namespace of
 // their own with dlmopen, beside the browser backend's implementation of the
 // same functions that this test program links. Both sides take the same
 // arguments; the tests compare what they produce.
@@ -74,6 +74,10 @@ struct SDL {
     int (*FontLineSkip)(const TTF_Font *);
     int (*FontHeight)(const TTF_Font *);
     int (*FontFaceIsFixedWidth)(const TTF_Font *);
+    // SDL_image
+    SDL_RWops *(*RWFromConstMem)(const void *, int);
+    SDL_Surface *(*IMG_Load_RW)(SDL_RWops *, int);
+    SDL_Surface *(*IMG_LoadTGA_RW)(SDL_RWops *);
 
     SDL_Surface *screen = nullptr;
 
@@ -82,6 +86,7 @@ struct SDL {
         lib.open("/usr/lib/x86_64-linux-gnu/libSDL-1.2.so.0");
         lib.open("libSDL_gfx.so.15");
         lib.open("libSDL_ttf-2.0.so.0");
+        lib.open("libSDL_image-1.2.so.0");
         Init = lib.get<decltype(Init)>("SDL_Init");
         SetVideoMode = lib.get<decltype(SetVideoMode)>("SDL_SetVideoMode");
         CreateRGBSurface = lib.get<decltype(CreateRGBSurface)>("SDL_CreateRGBSurface");
@@ -111,6 +116,9 @@ struct SDL {
         FontLineSkip = lib.get<decltype(FontLineSkip)>("TTF_FontLineSkip");
         FontHeight = lib.get<decltype(FontHeight)>("TTF_FontHeight");
         FontFaceIsFixedWidth = lib.get<decltype(FontFaceIsFixedWidth)>("TTF_FontFaceIsFixedWidth");
+        RWFromConstMem = lib.get<decltype(RWFromConstMem)>("SDL_RWFromConstMem");
+        IMG_Load_RW = lib.get<decltype(IMG_Load_RW)>("IMG_Load_RW");
+        IMG_LoadTGA_RW = lib.get<decltype(IMG_LoadTGA_RW)>("IMG_LoadTGA_RW");
 
         // The libraries' own C library, in their namespace, has its own
         // environment: the driver is chosen there.

@@ -1,5 +1,5 @@
--- Images (PNG of every kind the decoder treats apart, BMP with and without
--- alpha, JPEG), off-screen surfaces, text in both modes and shapes of every
+-- Images (PNG of every kind the decoder treats apart, BMP of every kind,
+-- TGA, XPM, PCX, JPEG), off-screen surfaces, text in both modes and shapes of every
 -- kind on one screen: the browser test compares it with the same script run
 -- natively. The images come from the folder in arg[1].
 local O = require "orvixcore"
@@ -26,6 +26,13 @@ for i, name in ipairs { "palette.png", "grey.png", "deep.png", "interlaced.png",
   corner[i] = { O.loadImage(path), x, y }
 end
 os.remove(cut_path)
+-- Below it, a 16 x 8 picture in each kind of BMP, TGA, XPM and PCX the
+-- loaders treat apart, two rows of six.
+for i, name in ipairs { "tiny_mono.bmp", "tiny_4bit.bmp", "tiny_rle8.bmp", "tiny_565.bmp", "tiny_555.bmp",
+                        "tiny.xpm", "tiny_rle.tga", "tiny_cmap.tga", "tiny_grey.tga", "halves.tga",
+                        "tiny.pcx", "tiny24.pcx" } do
+  corner[#corner + 1] = { O.loadImage(dir .. "/" .. name), 222 + 16 * ((i - 1) % 6), 100 + 10 * math.floor((i - 1) / 6) }
+end
 local font = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 15)
 local mono = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", 11)
 local label, lw = O.printFont(font, "Surface text: caf\195\169 \226\153\165", 255, 255, 0, 0, 0, nil, true)
