@@ -37,6 +37,7 @@ struct _TTF_Font {
     FT_Face face;
     unsigned char *data;  // the font file, which FreeType reads in place
     int height, ascent, descent, lineskip;
+    int strike;  // a bitmap face's strike, -1 for outlines
     bool kerning;
     // Glyphs by code point: the Latin-1 range directly, the rest in a
     // small open-addressing table that grows.
@@ -63,6 +64,14 @@ bool load_glyph(TTF_Font *font, Glyph *g, Uint16 ch) {
     g->miny = g->maxy - ft_ceil(m->height);
     g->yoffset = font->ascent - g->maxy;
     g->advance = ft_ceil(m->horiAdvance);
+    if (font->strike >= 0) {
+        // A bitmap face, whose metrics SDL_ttf takes otherwise: the box as
+        // wide as the advance, as deep as the strike's height read as 26.6
+        // units (so one pixel), and drawn from the top.
+        g->maxx = g->minx + ft_ceil(m->horiAdvance);
+        g->miny = g->maxy - ft_ceil(face->available_sizes[font->strike].height);
+        g->yoffset = 0;
+    }
     if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL)) return false;
     const FT_Bitmap *b = &face->glyph->bitmap;
     g->width = int(b->width);
@@ -209,6 +218,7 @@ TTF_Font *TTF_OpenFont(const char *file, int ptsize) {
         }
     }
     if (FT_IS_SCALABLE(face)) {
+        font->strike = -1;
         if (FT_Set_Char_Size(face, 0, FT_F26Dot6(ptsize) * 64, 0, 0)) {
             TTF_CloseFont(font);
             fail("Couldn't set font size");
@@ -223,6 +233,7 @@ TTF_Font *TTF_OpenFont(const char *file, int ptsize) {
         // A bitmap face: the strike nearest below the size asked for.
         if (ptsize >= face->num_fixed_sizes) ptsize = face->num_fixed_sizes - 1;
         if (ptsize < 0) ptsize = 0;
+        font->strike = ptsize;
         FT_Set_Pixel_Sizes(face, FT_UInt(face->available_sizes[ptsize].height),
                            FT_UInt(face->available_sizes[ptsize].width));
         font->ascent = face->available_sizes[ptsize].height;

@@ -12,7 +12,7 @@ PACKAGES="
   liblua5.1-0-dev lua5.1 luajit lua-busted luarocks
   libgtest-dev
   xvfb xauth xdotool x11-apps imagemagick
-  fonts-dejavu-core xfonts-utils
+  fonts-dejavu-core fonts-urw-base35 xfonts-utils
   sox libsox-fmt-base
   valgrind
   emscripten chromium dpkg-dev

@@ -99,5 +99,8 @@ glyph() {  # glyph NAME CODE ROWS
   printf 'ENDFONT\n'
 } >"$out/box.bdf"
 "$FONTTOSFNT" -o "$out/box.otb" "$out/box.bdf"
+# And as PCF, compressed as X11 ships its fonts (bdftopcf comes with fonttosfnt).
+"$(dirname "$(command -v "$FONTTOSFNT")")/bdftopcf" -o "$out/box.pcf" "$out/box.bdf"
+gzip -9 -n -c "$out/box.pcf" >"$out/box.pcf.gz"
 
 touch "$out/stamp"

@@ -4,7 +4,7 @@
 // browser through the DevTools protocol), and the frames are compared pixel
 // by pixel. At least 99% of the pixels of every frame must be within 8 of
 // the native value in each channel, and every pixel of a game's `decoded`
-// rectangle, which holds loaded images only.
+// rectangles, which hold loaded images and text only.
 'use strict';
 const {test} = require('node:test');
 const assert = require('node:assert');
@@ -29,8 +29,8 @@ const GAMES = [
     seed: 1,
     stops: {1: [], 3: []},
     // The corner of PNG, BMP, JPEG, TGA, XPM and PCX files of every kind the
-    // loaders treat apart.
-    decoded: [{x: 216, y: 0, w: 104, h: 80}, {x: 222, y: 100, w: 96, h: 18}],
+    // loaders treat apart, and the line of BDF, PCF, Type 1 and CFF text.
+    decoded: [{x: 216, y: 0, w: 104, h: 80}, {x: 222, y: 100, w: 96, h: 18}, {x: 0, y: 222, w: 220, h: 18}],
   },
   {
     name: 'arcade',

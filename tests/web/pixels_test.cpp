@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -309,6 +310,48 @@ TEST(WebText, MetricsAndGlyphsMatchSDLttf) {
             SDL_Color c = {1, 2, 3, 0};
             EXPECT_EQ(TTF_RenderUTF8_Blended(own, "", c), nullptr);
             EXPECT_EQ(r.RenderUTF8_Blended(rf, "", c), nullptr);
+            TTF_CloseFont(own);
+            r.CloseFont(rf);
+        }
+    }
+    TTF_Quit();
+}
+
+// Fonts in the other formats FreeType reads: bitmap fonts (BDF, and PCF
+// compressed with gzip, as X11 ships them) at their one strike, Type 1 and
+// CFF-flavoured OpenType outlines at a few sizes.
+TEST(WebText, OtherFontFormatsMatchSDLttf) {
+    ref::SDL &r = ref::sdl();
+    ASSERT_EQ(TTF_Init(), 0);
+    const struct {
+        std::string path;
+        std::vector<int> sizes;
+    } fonts[] = {
+        {ORVIX_TEST_ASSETS "/box.bdf", {0, 8}},
+        {ORVIX_TEST_ASSETS "/box.pcf.gz", {0}},
+        {"/usr/share/fonts/X11/Type1/NimbusSans-Regular.pfb", {9, 16, 30}},
+        {"/usr/share/fonts/X11/Type1/D050000L.pfb", {14}},
+        {"/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf", {9, 16, 30}},
+        {"/usr/share/fonts/opentype/urw-base35/NimbusMonoPS-Bold.otf", {12}},
+    };
+    for (const auto &f : fonts) {
+        for (int size : f.sizes) {
+            TTF_Font *own = TTF_OpenFont(f.path.c_str(), size);
+            TTF_Font *rf = r.OpenFont(f.path.c_str(), size);
+            ASSERT_TRUE(own && rf) << f.path;
+            EXPECT_EQ(TTF_FontLineSkip(own), r.FontLineSkip(rf)) << f.path << " " << size;
+            EXPECT_EQ(TTF_FontHeight(own), r.FontHeight(rf)) << f.path << " " << size;
+            for (const char *text : {"ab ba", "Quick Type 1 & CFF: fig. 42%", "\x01\xff"}) {
+                SDL_Color c = {90, 255, 160, 0};
+                SDL_Surface *a = TTF_RenderText_Blended(own, text, c);
+                SDL_Surface *b = r.RenderText_Blended(rf, text, c);
+                ASSERT_EQ(a != nullptr, b != nullptr) << f.path << " \"" << text << "\"";
+                if (!a) continue;
+                Diff d = compare(a, b);
+                EXPECT_EQ(d.count, 0) << f.path << " " << size << " \"" << text << "\"" << d.where;
+                SDL_FreeSurface(a);
+                r.FreeSurface(b);
+            }
             TTF_CloseFont(own);
             r.CloseFont(rf);
         }

@@ -1,6 +1,5 @@
-/* FreeType's default options, less the compressed-font support, which
-   would need zlib inside FreeType: game fonts are plain TTF files. */
+/* FreeType's default options, with compressed fonts read through the zlib
+   the runtime already has (for libpng); bzip2-compressed fonts are not. */
 #include <freetype/config/ftoption.h>
-#undef FT_CONFIG_OPTION_USE_ZLIB
+#define FT_CONFIG_OPTION_SYSTEM_ZLIB
 #undef FT_CONFIG_OPTION_USE_BZIP2
-#undef FT_CONFIG_OPTION_USE_LZW

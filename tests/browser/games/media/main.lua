@@ -35,6 +35,14 @@ for i, name in ipairs { "tiny_mono.bmp", "tiny_4bit.bmp", "tiny_rle8.bmp", "tiny
 end
 local font = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 15)
 local mono = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", 11)
+-- Fonts in the other formats FreeType reads: BDF, gzip-compressed PCF,
+-- Type 1 and CFF-flavoured OpenType.
+local others = {
+  { O.loadFont(dir .. "/box.bdf", 0), "ab", 4 },
+  { O.loadFont(dir .. "/box.pcf.gz", 0), "ba", 24 },
+  { O.loadFont("/usr/share/fonts/X11/Type1/NimbusSans-Regular.pfb", 12), "Type 1", 44 },
+  { O.loadFont("/usr/share/fonts/opentype/urw-base35/NimbusSans-Regular.otf", 12), "CFF fig. 42", 90 },
+}
 local label, lw = O.printFont(font, "Surface text: caf\195\169 \226\153\165", 255, 255, 0, 0, 0, nil, true)
 local card = O.makeSurf(100, 60)
 O.fill(0, 0, 0, 0, 40, 60, 200, 128, card)
@@ -62,6 +70,7 @@ for f = 1, frames do
   O.drawTri(20, 190, 70, 140, 120, 185, 255, 160, 200, 255, 1)
   O.drawTri(130, 190, 160, 150, 200, 190, 255, 255, 255, 255, 0)
   for i = 0, 40 do O.putpix(230 + i, 220, 255, i * 6, 0, 255) end
+  for _, t in ipairs(others) do O.printFont(t[1], t[2], 230, 230, 255, t[3], 224) end
   O.flip()
   O.timer(60)
 end
