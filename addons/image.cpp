@@ -1,5 +1,5 @@
-// IMG_Load_RW and IMG_LoadTGA_RW: the formats SDL_image reads that browsers
-// do not (BMP of every kind, PCX, XPM, TGA; readers.h) are read here, each
+// IMG_Load_RW and IMG_LoadTGA_RW: BMP of every kind, PCX, XPM, TGA and
+// Windows icons and cursors (readers.h) are read here as SDL_image reads them, each
 // into a 32-bit surface with the colours SDL's display-format conversion
 // gives SDL_image's surface natively; every other format goes to the build's
 // own decoders (addons::decode_image). PNG does not come here: orvixcore
@@ -13,6 +13,8 @@ namespace addons {
 SDL_Surface *read_image(const unsigned char *d, size_t n, const char *type) {
     if (type && strcasecmp(type, "TGA") == 0) return read_tga(d, n);
     // The formats are told apart by their first bytes, as SDL_image does.
+    if (n >= 6 && d[0] == 0 && d[1] == 0 && (d[2] == 1 || d[2] == 2) && d[3] == 0 && (d[4] || d[5]))
+        return read_ico(d, n, d[2]);
     if (n >= 2 && d[0] == 'B' && d[1] == 'M') return read_bmp(d, n);
     if (n >= 128 && d[0] == 10 && d[1] == 5 && d[2] <= 1) return read_pcx(d, n);
     if (n >= 9 && memcmp(d, "/* XPM */", 9) == 0) return read_xpm(d, n);

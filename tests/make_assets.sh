@@ -62,6 +62,26 @@ printf 'this is not an image\n' >"$out/not_an_image.png"
 "$CONVERT" "$out/tiny.png" "$out/tiny.xpm"
 "$CONVERT" "$out/tiny.png" -type Palette "$out/tiny.pcx"
 "$CONVERT" "$out/tiny.png" -type TrueColor "$out/tiny24.pcx"
+# Pictures whose pixels are barely visible (alpha 5 and 31), whose colours
+# a decoder that premultiplies alpha would round: as a 32-bit TGA, a Windows
+# icon and a WebP with alpha (which SDL_image does not read); a lossy WebP,
+# the kind it reads; and a JPEG (blue above, yellow below) whose Exif
+# orientation tag says to turn it a quarter turn, which libjpeg does not do.
+"$CONVERT" -size 8x8 xc:'rgba(200,100,50,0.02)' -fill 'rgba(10,250,128,0.12)' -draw 'rectangle 0,0 3,7' \
+  "PNG32:$out/faint.png"
+"$CONVERT" "$out/faint.png" "$out/faint.tga"
+"$CONVERT" "$out/faint.png" "$out/faint.ico"
+"$CONVERT" "$out/faint.png" -define webp:lossless=true "$out/faint.webp"
+"$CONVERT" -size 8x8 xc:'#c86432' -fill '#20e080' -draw 'rectangle 0,0 3,7' -quality 90 "$out/lossy.webp"
+"$CONVERT" -size 20x5 xc:'#2040e0' -size 20x5 xc:'#f0e020' -append -quality 95 "$out/upright.jpg"
+{
+  head -c 2 "$out/upright.jpg"
+  # APP1, 34 bytes: "Exif", a little-endian TIFF header, IFD0 with one entry,
+  # orientation (0x0112) = 6.
+  printf '\377\341\000\042Exif\000\000II*\000\010\000\000\000\001\000\022\001\003\000\001\000\000\000'
+  printf '\006\000\000\000\000\000\000\000'
+  tail -c +3 "$out/upright.jpg"
+} >"$out/turned.jpg"
 for f in grey_trns.png deep_trns.png cmyk.jpg padded.bmp; do
   "$CONVERT" "$out/$f" -depth 8 "RGBA:$out/$f.rgba"
 done

@@ -69,8 +69,12 @@ mergeInto(LibraryManager.library, {
         var x = Math.floor((e.clientX - left) / scale), y = Math.floor((e.clientY - top) / scale);
         return [Math.max(0, Math.min(c.width - 1, x)), Math.max(0, Math.min(c.height - 1, y))];
       }
-      // SDL numbers the buttons 1 left, 2 middle, 3 right.
-      function button(e) { return e.button === 1 ? 2 : e.button === 2 ? 3 : e.button === 0 ? 1 : e.button + 1; }
+      // X11's numbers, as SDL reports them: 1 left, 2 middle, 3 right, 8
+      // back, 9 forward (4 to 7 are the wheels).
+      function button(e) { return [1, 2, 3, 8, 9][e.button] || e.button + 5; }
+      // The back and forward buttons would take the page away from the game.
+      function keepPage(e) { if (e.button === 3 || e.button === 4) e.preventDefault(); }
+      window.addEventListener('auxclick', keepPage, true);
       c.addEventListener('mousemove', function(e) {
         var p = pos(e);
         ORW.events.push([3, p[0], p[1], 0]);
@@ -78,21 +82,29 @@ mergeInto(LibraryManager.library, {
       c.addEventListener('mousedown', function(e) {
         ORW.resumeAudio();
         c.focus();
-        e.preventDefault();
+        e.preventDefault();  // no text selection, no navigation
         var p = pos(e);
         ORW.events.push([4, p[0], p[1], button(e)]);
       });
       window.addEventListener('mouseup', function(e) {
+        keepPage(e);
         var p = pos(e);
         ORW.events.push([5, p[0], p[1], button(e)]);
       });
       c.addEventListener('contextmenu', function(e) { e.preventDefault(); });
-      // One notch of the wheel: a press and a release of button 4 (up) or 5.
+      // One notch of the wheel: a press and a release of button 4 (up) or 5
+      // (down); sideways 6 (left) or 7 (right).
       c.addEventListener('wheel', function(e) {
         e.preventDefault();
-        if (!e.deltaY) return;
-        var p = pos(e), b = e.deltaY < 0 ? 4 : 5;
-        ORW.events.push([4, p[0], p[1], b], [5, p[0], p[1], b]);
+        var p = pos(e);
+        if (e.deltaY) {
+          var b = e.deltaY < 0 ? 4 : 5;
+          ORW.events.push([4, p[0], p[1], b], [5, p[0], p[1], b]);
+        }
+        if (e.deltaX) {
+          var s = e.deltaX < 0 ? 6 : 7;
+          ORW.events.push([4, p[0], p[1], s], [5, p[0], p[1], s]);
+        }
       }, {passive: false});
       // The browser shows a gamepad once a button on it is pressed; until one
       // is, no time is spent reading them.

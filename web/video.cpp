@@ -45,15 +45,27 @@ void push(const SDL_Event &e) {
     ++q_count;
 }
 
+bool lock_key(int sym) { return sym == SDLK_CAPSLOCK || sym == SDLK_NUMLOCK; }
+
 void key_event(bool down, int sym) {
-    if (sym <= 0 || sym >= SDLK_LAST) return;
-    // A key already in the state it reports changes nothing: the browser
-    // repeats held keys, and SDL's own key repeat is off.
-    if (keystate[sym] == (down ? SDL_PRESSED : SDL_RELEASED)) return;
-    keystate[sym] = down ? SDL_PRESSED : SDL_RELEASED;
+    if (sym < 0 || sym >= SDLK_LAST) return;
+    // Caps Lock and Num Lock report the lock, as SDL does: a press that turns
+    // it on is a key press, one that turns it off a key release, and the
+    // key's own release says nothing.
+    if (lock_key(sym)) {
+        if (!down) return;
+        down = keystate[sym] != SDL_PRESSED;
+    }
+    // A key without a symbol (0) is reported each time and held by no one.
+    // Any other key already in the state it reports changes nothing: the
+    // browser repeats held keys, and SDL's own key repeat is off.
+    if (sym != SDLK_UNKNOWN) {
+        if (keystate[sym] == (down ? SDL_PRESSED : SDL_RELEASED)) return;
+        keystate[sym] = down ? SDL_PRESSED : SDL_RELEASED;
+    }
     SDL_Event e = {};
     e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
-    e.key.state = keystate[sym];
+    e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     e.key.keysym.sym = static_cast<SDLKey>(sym);
     push(e);
 }
@@ -73,13 +85,15 @@ void motion_event(int x, int y) {
 }
 
 void button_event(bool down, int button, int x, int y) {
-    if (button < 1 || button > 8) return;
+    if (button < 1 || button > 255) return;
     // A press or release moves the pointer without a motion event of its own.
     mouse_x = x;
     mouse_y = y;
-    Uint8 bit = static_cast<Uint8>(1u << (button - 1));
-    // The wheel's buttons are pressed and released at once and never held.
-    if (button < 4 || button > 5) {
+    // The state has room for buttons 1 to 8 (back is 8; forward, 9, is in
+    // no state); the wheels' buttons, 4 to 7, are pressed and released at
+    // once and never held.
+    if (button <= 8 && (button < 4 || button > 7)) {
+        Uint8 bit = static_cast<Uint8>(1u << (button - 1));
         if (down) mouse_buttons |= bit;
         else mouse_buttons &= static_cast<Uint8>(~bit);
     }
@@ -97,7 +111,7 @@ void focus_event(bool gained) {
         // Keys released while the page had no focus never report it: they
         // are let go here, as the keyboard is.
         for (int k = 0; k < SDLK_LAST; ++k)
-            if (keystate[k]) key_event(false, k);
+            if (keystate[k] && !lock_key(k)) key_event(false, k);
     }
     SDL_Event e = {};
     e.type = SDL_ACTIVEEVENT;
@@ -139,8 +153,12 @@ void pad_events() {
 extern "C" {
 
 int SDL_Init(Uint32 flags) {
+    // The clock starts with the first start and runs on through later ones
+    // and through SDL_Quit, as SDL's does.
+    static bool clock_started = false;
+    if (!clock_started) orw_js_start_clock();
+    clock_started = true;
     initialised |= flags;
-    orw_js_start_clock();
     return 0;
 }
 

@@ -21,6 +21,8 @@ site fatal tests/browser/games/fatal
 mkdir -p "$build/web"
 head -c 200 "$build/assets/sprite.png" >"$build/web/truncated.png"
 site truncated tests/browser/games/fatal "$build/web/truncated.png"
+# A WebP with alpha, a kind SDL_image does not read: refused as natively.
+site webp_alpha tests/browser/games/fatal "$build/assets/faint.webp"
 # Music whose first chunk is not its format: refused before any decoder
 # sees it, as natively.
 { head -c 12 "$build/assets/beep.wav"; printf 'JUNK\004\000\000\000junk'; tail -c +13 "$build/assets/beep.wav"; } \

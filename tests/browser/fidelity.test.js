@@ -29,8 +29,10 @@ const GAMES = [
     seed: 1,
     stops: {1: [], 3: []},
     // The corner of PNG, BMP, JPEG, TGA, XPM and PCX files of every kind the
-    // loaders treat apart, and the line of BDF, PCF, Type 1 and CFF text.
-    decoded: [{x: 216, y: 0, w: 104, h: 80}, {x: 222, y: 100, w: 96, h: 18}, {x: 0, y: 222, w: 220, h: 18}],
+    // loaders treat apart, a JPEG with an orientation tag, faint ICO and TGA
+    // pictures, a WebP, and the line of BDF, PCF, Type 1 and CFF text.
+    decoded: [{x: 216, y: 0, w: 104, h: 80}, {x: 222, y: 100, w: 96, h: 18}, {x: 58, y: 52, w: 52, h: 24},
+      {x: 0, y: 222, w: 220, h: 18}],
   },
   {
     name: 'arcade',

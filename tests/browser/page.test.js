@@ -13,7 +13,7 @@ let server, base, browser;
 
 before(async () => {
   ({server, base} = await h.serve({
-    input: env.site('input'), fatal: env.site('fatal'), truncated: env.site('truncated'), junk_first: env.site('junk_first'), opengl: env.site('opengl'), gl_spin: env.site('gl_spin'), sound: env.site('sound'),
+    input: env.site('input'), fatal: env.site('fatal'), truncated: env.site('truncated'), webp_alpha: env.site('webp_alpha'), junk_first: env.site('junk_first'), opengl: env.site('opengl'), gl_spin: env.site('gl_spin'), sound: env.site('sound'),
   }));
   browser = await h.launch();
 });
@@ -141,6 +141,8 @@ const FATAL = [
   {site: 'fatal', lines: ['Orvix init (200x100)', "Couldn't load image missing/picture.png. Exiting."]},
   {site: 'truncated', lines: ['Orvix init (200x100)',
     `Couldn't load image ${path.join(env.build, 'web/truncated.png')}. Exiting.`]},
+  {site: 'webp_alpha', lines: ['Orvix init (200x100)',
+    `Couldn't load image ${path.join(env.build, 'assets/faint.webp')}. Exiting.`]},
   {site: 'junk_first', lines: ['Orvix init (200x100)',
     `Couldn't load music ${path.join(env.build, 'web/junk_first.wav')}. Exiting.`]},
   {site: 'opengl', lines: ['Orvix init (64x48), OpenGL mode',

@@ -31,6 +31,7 @@ void text(Bytes &b, const std::string &s) { b.insert(b.end(), s.begin(), s.end()
 
 // A loaded image as R, G, B, A bytes, or nothing.
 struct Image {
+    std::string error;
     bool ok = false;
     int w = 0, h = 0;
     Bytes rgba;
@@ -42,7 +43,10 @@ Image native(const Bytes &file, bool tga) {
     SDL_Surface *s = tga ? r.IMG_LoadTGA_RW(rw) : r.IMG_Load_RW(rw, 0);
     rw->close(rw);
     Image img;
-    if (!s) return img;
+    if (!s) {
+        img.error = r.GetError();
+        return img;
+    }
     SDL_Surface *c = r.DisplayFormatAlpha(s);
     r.FreeSurface(s);
     if (!c) return img;
@@ -61,7 +65,10 @@ Image native(const Bytes &file, bool tga) {
 Image own(const Bytes &file, bool tga) {
     SDL_Surface *s = addons::read_image(file.data(), file.size(), tga ? "TGA" : nullptr);
     Image img;
-    if (!s) return img;
+    if (!s) {
+        img.error = SDL_GetError();
+        return img;
+    }
     img.ok = true;
     img.w = s->w;
     img.h = s->h;
@@ -97,7 +104,7 @@ void expect_same(const Case &c) {
         dump("ours", a);
         dump("SDL_image", b);
     }
-    ASSERT_EQ(a.ok, b.ok) << c.name << (b.ok ? ": SDL_image reads it" : ": SDL_image refuses it");
+    ASSERT_EQ(a.ok, b.ok) << c.name << (b.ok ? ": SDL_image reads it" : ": SDL_image refuses it: " + b.error);
     if (!b.ok) return;
     ASSERT_EQ(a.w, b.w) << c.name;
     ASSERT_EQ(a.h, b.h) << c.name;
@@ -426,6 +433,87 @@ TEST(WebImages, PcxOfEveryKindMatchesSDLimage) {
         case_of("cut short", pcx_with([](Pcx &p) { p.palette = false; p.data = {0xC4, 1, 2}; })),
         case_of("2-bit", pcx_with([](Pcx &p) { p.bits = 2; p.palette = false; })),
         case_of("version 3", pcx_with([](Pcx &p) { p.version = 3; })),
+    };
+    for (const Case &c : cases) expect_same(c);
+}
+
+// ---------------------------------------------------------------------------
+// ICO and CUR
+
+struct Icon {
+    int w = 6, h = 4, bits = 32;
+    int colours = 0;           // the directory's colour count (0: 256)
+    Uint32 compression = 0;
+    Uint32 clr_used = 0;
+    int seed = 4;
+};
+
+// One picture: its header, palette, pixels and mask.
+Bytes icon_picture(const Icon &p) {
+    Bytes b;
+    le32(b, 40);
+    le32(b, Uint32(p.w));
+    le32(b, Uint32(p.h * 2));
+    le16(b, 1);
+    le16(b, Uint32(p.bits));
+    le32(b, p.compression);
+    for (int i = 0; i < 3; ++i) le32(b, 0);
+    le32(b, p.clr_used);
+    le32(b, 0);
+    int entries = p.bits <= 8 ? (p.clr_used ? int(p.clr_used) : 1 << p.bits) : 0;
+    for (int i = 0; i < 4 * entries; ++i) b.push_back(byte_at(i, p.seed));
+    size_t stride = ((size_t(p.w) * size_t(p.bits) + 31) / 32) * 4;
+    for (size_t i = 0; i < stride * size_t(p.h); ++i) {
+        Uint8 v = byte_at(int(i), p.seed + 1);
+        // An index past the palette reads what SDL_image never set.
+        b.push_back(p.bits == 8 ? Uint8(v % entries) : v);
+    }
+    size_t mask = ((size_t(p.w) + 31) / 32) * 4;
+    for (size_t i = 0; i < mask * size_t(p.h); ++i) b.push_back(Uint8(byte_at(int(i), p.seed + 2) & 0xA5));
+    return b;
+}
+
+Bytes icon_file(int type, const std::vector<Icon> &pictures) {
+    Bytes f;
+    le16(f, 0);
+    le16(f, Uint32(type));
+    le16(f, Uint32(pictures.size()));
+    std::vector<Bytes> data;
+    size_t offset = 6 + 16 * pictures.size();
+    for (const Icon &p : pictures) {
+        data.push_back(icon_picture(p));
+        f.insert(f.end(), {Uint8(p.w), Uint8(p.h), Uint8(p.colours), 0});
+        le16(f, 1);
+        le16(f, Uint32(p.bits));
+        le32(f, Uint32(data.back().size()));
+        le32(f, Uint32(offset));
+        offset += data.back().size();
+    }
+    for (const Bytes &d : data) f.insert(f.end(), d.begin(), d.end());
+    return f;
+}
+
+Icon icon_with(std::function<void(Icon &)> set) {
+    Icon i;
+    set(i);
+    return i;
+}
+
+TEST(WebImages, IconsAndCursorsMatchSDLimage) {
+    const Case cases[] = {
+        {"32-bit with alpha", icon_file(1, {icon_with([](Icon &) {})})},
+        {"8-bit", icon_file(1, {icon_with([](Icon &i) { i.bits = 8; i.w = 5; })})},
+        {"4-bit, 16 colours", icon_file(1, {icon_with([](Icon &i) { i.bits = 4; i.colours = 16; i.w = 7; })})},
+        {"1-bit", icon_file(1, {icon_with([](Icon &i) { i.bits = 1; i.colours = 2; i.w = 13; })})},
+        {"8-bit with 20 colours", icon_file(1, {icon_with([](Icon &i) { i.bits = 8; i.clr_used = 20; i.colours = 20; })})},
+        {"the one with the most colours", icon_file(1, {icon_with([](Icon &i) { i.bits = 4; i.colours = 16; }),
+                                                      icon_with([](Icon &i) { i.bits = 8; i.w = 3; i.h = 3; }),
+                                                      icon_with([](Icon &i) { i.bits = 32; i.w = 2; })})},
+        {"a cursor", icon_file(2, {icon_with([](Icon &i) { i.bits = 8; })})},
+        {"24-bit", icon_file(1, {icon_with([](Icon &i) { i.bits = 24; })})},
+        {"4-bit, its colours counted", icon_file(1, {icon_with([](Icon &i) { i.bits = 4; i.colours = 16; i.clr_used = 16; i.w = 7; })})},
+        {"1-bit, its colours counted", icon_file(1, {icon_with([](Icon &i) { i.bits = 1; i.colours = 2; i.clr_used = 2; i.w = 13; })})},
+        {"compressed", icon_file(1, {icon_with([](Icon &i) { i.compression = 1; })})},
     };
     for (const Case &c : cases) expect_same(c);
 }

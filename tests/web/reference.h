@@ -78,6 +78,7 @@ struct SDL {
     SDL_RWops *(*RWFromConstMem)(const void *, int);
     SDL_Surface *(*IMG_Load_RW)(SDL_RWops *, int);
     SDL_Surface *(*IMG_LoadTGA_RW)(SDL_RWops *);
+    char *(*GetError)();
 
     SDL_Surface *screen = nullptr;
 
@@ -119,6 +120,7 @@ struct SDL {
         RWFromConstMem = lib.get<decltype(RWFromConstMem)>("SDL_RWFromConstMem");
         IMG_Load_RW = lib.get<decltype(IMG_Load_RW)>("IMG_Load_RW");
         IMG_LoadTGA_RW = lib.get<decltype(IMG_LoadTGA_RW)>("IMG_LoadTGA_RW");
+        GetError = lib.get<decltype(GetError)>("SDL_GetError");
 
         // The libraries' own C library, in their namespace, has its own
         // environment: the driver is chosen there.
