@@ -102,6 +102,8 @@ done
 # The beep as FLAC and AIFF sounds.
 "$SOX" "$out/beep.wav" "$out/beep.flac"
 "$SOX" "$out/beep.wav" "$out/beep.aiff"
+# And as an 8-bit Creative Voice file, the kind the mixer's VOC reader reads.
+"$SOX" "$out/beep.wav" -b 8 -e unsigned-integer "$out/beep.voc"
 
 # An 8-pixel bitmap font, a space and a hollow square for "a" and "b", as BDF
 # and as bitmap-only OpenType (OTB).

@@ -27,6 +27,16 @@ SDL_Surface *make_surface(int w, int h, Uint32 rmask, Uint32 gmask, Uint32 bmask
 // SDL 1.2 has no symbol for.
 int key_from_dom(const char *code, const char *key);
 
+// Sounds SDL and SDL_mixer decode themselves (sounds.cpp): WAVE (8- and
+// 16-bit PCM), AIFF, 8SVX and VOC, as plain samples for the page. The
+// samples point into the file, or into *owned (malloc'd) when set.
+enum PcmFormat { kPcmU8 = 0, kPcmS8 = 1, kPcmS16LE = 2, kPcmS16BE = 3 };
+struct Pcm {
+    const Uint8 *data;
+    int frames, channels, rate, format;
+};
+bool decode_pcm(const Uint8 *data, size_t size, Pcm *out, Uint8 **owned);
+
 // Gamepads (pads.cpp). What the page reads of one pad through the browser's
 // Gamepad API: its layout (standard or not), axes from -1 to 1, buttons
 // pressed or not with their values from 0 to 1 (the triggers').

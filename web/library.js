@@ -21,9 +21,10 @@ mergeInto(LibraryManager.library, {
     audio: null,
     master: null,
     musicGain: null,
-    buffers: {},
+    buffers: {},     // id -> AudioBuffer: sounds, and music decoded whole
+    streams: {},     // id -> {el, url, node}: music a media element streams
     nextBuffer: 1,
-    channels: [],
+    channels: [],    // per channel: {id, loops, src, from, until} (src null while audio is off)
     music: null,
     padsSeen: false, // a gamepad has been shown: from then on they are read
     padSlots: [],    // the browser's indices of the pads shown, in SDL's numbering
@@ -129,7 +130,9 @@ mergeInto(LibraryManager.library, {
       }
     },
 
-    // Browsers start audio only after the user has pressed something.
+    // Browsers start audio only after the user has pressed something. What
+    // was meant to be playing by then starts: the sounds still holding their
+    // channels, from where they would be, and the music.
     resumeAudio: function() {
       var a = ORW.audio;
       if (!a || a.state === 'running' || ORW.resuming) return;
@@ -137,14 +140,54 @@ mergeInto(LibraryManager.library, {
       a.resume().then(function() {
         ORW.resuming = false;
         if (Module['onAudioStart']) Module['onAudioStart']();
+        var now = performance.now();
+        for (var i = 0; i < ORW.channels.length; i++) {
+          var ch = ORW.channels[i];
+          if (ch && !ch.src && now < ch.until) ORW.startSound(ch, i, (now - ch.from) / 1000);
+        }
         var m = ORW.music;
-        if (m && !m.src && !m.paused) ORW.startMusic(m.offset);
+        if (m && !m.playing && !m.paused && !m.ended) ORW.startMusic(m.offset);
       }, function() { ORW.resuming = false; });
     },
 
+    // Plays a channel's sound from `offset` seconds in, until its end.
+    startSound: function(entry, channel, offset) {
+      var a = ORW.audio, buf = ORW.buffers[entry.id];
+      var src = a.createBufferSource();
+      src.buffer = buf;
+      src.connect(ORW.master);
+      src.loop = entry.loops !== 0;
+      src.start(0, offset % buf.duration);
+      if (entry.until !== Infinity) src.stop(a.currentTime + (entry.until - entry.from) / 1000 - offset);
+      entry.src = src;
+      src.onended = function() { if (ORW.channels[channel] === entry) ORW.channels[channel] = null; };
+    },
+
     startMusic: function(offset) {
-      var m = ORW.music, a = ORW.audio, buf = ORW.buffers[m.id];
-      if (!buf || a.state !== 'running') return;
+      var m = ORW.music, a = ORW.audio;
+      if (a.state !== 'running') return;
+      var stream = ORW.streams[m.id];
+      if (stream) {
+        var el = stream.el;
+        el.loop = m.loops === -1;
+        el.currentTime = offset;
+        el.onended = function() {
+          if (ORW.music !== m) return;
+          if (m.left > 1) {
+            m.left--;
+            el.currentTime = 0;
+            el.play().catch(function() {});
+          } else {
+            m.playing = false;
+            m.ended = true;
+          }
+        };
+        m.playing = true;
+        el.play().catch(function() {});
+        return;
+      }
+      var buf = ORW.buffers[m.id];
+      if (!buf) return;
       var src = a.createBufferSource();
       src.buffer = buf;
       src.connect(ORW.musicGain);
@@ -152,20 +195,48 @@ mergeInto(LibraryManager.library, {
       src.start(0, offset % buf.duration);
       if (m.loops > 1) src.stop(a.currentTime + buf.duration * m.loops - offset);
       m.src = src;
+      m.playing = true;
       m.startedAt = a.currentTime - offset;
       src.onended = function() {
-        if (ORW.music === m && m.src === src) { m.src = null; m.ended = true; }
+        if (ORW.music === m && m.src === src) { m.src = null; m.playing = false; m.ended = true; }
       };
     },
 
+    // Where the music is, in seconds, and stops it there.
     stopMusic: function() {
       var m = ORW.music;
-      if (m && m.src) { m.src.onended = null; m.src.stop(); m.src = null; }
+      if (!m || !m.playing) return;
+      var stream = ORW.streams[m.id];
+      if (stream) {
+        m.offset = stream.el.currentTime;
+        stream.el.onended = null;
+        stream.el.pause();
+      } else if (m.src) {
+        m.offset = ORW.audio.currentTime - m.startedAt;
+        m.src.onended = null;
+        m.src.stop();
+        m.src = null;
+      }
+      m.playing = false;
+    },
+
+    stopChannel: function(i) {
+      var ch = ORW.channels[i];
+      if (ch && ch.src) { ch.src.onended = null; ch.src.stop(); }
+      ORW.channels[i] = null;
+    },
+
+    // A new buffer's id.
+    addBuffer: function(buf) {
+      var id = ORW.nextBuffer++;
+      ORW.buffers[id] = buf;
+      return id;
     },
   },
 
   orw_js_start_clock__deps: ['$ORW'],
   orw_js_start_clock: function() {
+    ORW.clockStarts = (ORW.clockStarts || 0) + 1;
     ORW.init();
     ORW.start = performance.now();
     ORW.lastYield = ORW.start;
@@ -328,15 +399,36 @@ mergeInto(LibraryManager.library, {
   orw_js_audio_close: function() {
     ORW.stopMusic();
     ORW.music = null;
-    for (var i = 0; i < ORW.channels.length; i++) {
-      var ch = ORW.channels[i];
-      if (ch) { ch.src.onended = null; ch.src.stop(); }
-    }
-    ORW.channels = [];
+    for (var i = 0; i < ORW.channels.length; i++) ORW.stopChannel(i);
   },
 
-  // Decoding is asynchronous in the browser; the game waits for it here,
-  // as it waits for a file to load natively.
+  // Samples the mixer's own readers give, as interleaved 8-bit unsigned or
+  // signed, or 16-bit little- or big-endian: a buffer at once, no waiting.
+  // Web Audio takes rates from 3000 Hz: a slower sound repeats each frame.
+  orw_js_audio_pcm__deps: ['$ORW'],
+  orw_js_audio_pcm: function(ptr, frames, channels, rate, format) {
+    var repeat = Math.ceil(3000 / rate) || 1;
+    var length = Math.max(1, frames * repeat);
+    var buf;
+    try { buf = ORW.audio.createBuffer(channels, length, rate * repeat); } catch (e) { return 0; }
+    var size = format >= 2 ? 2 : 1, step = channels * size;
+    for (var c = 0; c < channels; c++) {
+      var out = buf.getChannelData(c);
+      for (var i = 0; i < frames; i++) {
+        var p = ptr + i * step + c * size, v;
+        if (format === 0) v = (HEAPU8[p] - 128) / 128;
+        else if (format === 1) v = HEAP8[p] / 128;
+        else if (format === 2) v = ((HEAPU8[p + 1] << 24 >> 16) | HEAPU8[p]) / 32768;
+        else v = ((HEAPU8[p] << 24 >> 16) | HEAPU8[p + 1]) / 32768;
+        for (var k = 0; k < repeat; k++) out[i * repeat + k] = v;
+      }
+    }
+    return ORW.addBuffer(buf);
+  },
+
+  // Compressed sounds (Ogg Vorbis, FLAC) are decoded by the browser, which
+  // is asynchronous; the game waits for it here, as it waits for a file to
+  // load natively.
   orw_js_audio_decode__deps: ['$ORW'],
   orw_js_audio_decode: function(ptr, size) {
     return Asyncify.handleSleep(function(wake) {
@@ -344,50 +436,67 @@ mergeInto(LibraryManager.library, {
       var done = false;
       function finish(id) { if (!done) { done = true; ORW.lastYield = performance.now(); wake(id); } }
       try {
-        ORW.audio.decodeAudioData(bytes.buffer, function(buf) {
-          var id = ORW.nextBuffer++;
-          ORW.buffers[id] = buf;
-          finish(id);
-        }, function() { finish(0); });
+        ORW.audio.decodeAudioData(bytes.buffer, function(buf) { finish(ORW.addBuffer(buf)); },
+          function() { finish(0); });
       } catch (e) {
         finish(0);
       }
     });
   },
 
+  // Compressed music is streamed by a media element as it plays, through the
+  // music's volume: nothing to wait for, and no whole track in memory.
+  orw_js_music_stream__deps: ['$ORW'],
+  orw_js_music_stream: function(ptr, size, mime) {
+    var type = UTF8ToString(mime);
+    var el = new Audio();
+    if (!el.canPlayType(type)) return 0;
+    var url = URL.createObjectURL(new Blob([HEAPU8.slice(ptr, ptr + size)], {type: type}));
+    el.preload = 'auto';
+    el.src = url;
+    var node = ORW.audio.createMediaElementSource(el);
+    node.connect(ORW.musicGain);
+    var id = ORW.nextBuffer++;
+    ORW.streams[id] = {el: el, url: url, node: node};
+    return id;
+  },
+
   orw_js_audio_free__deps: ['$ORW'],
   orw_js_audio_free: function(id) {
     for (var i = 0; i < ORW.channels.length; i++) {
-      var ch = ORW.channels[i];
-      if (ch && ch.id === id) { ch.src.onended = null; ch.src.stop(); ORW.channels[i] = null; }
+      if (ORW.channels[i] && ORW.channels[i].id === id) ORW.stopChannel(i);
     }
     if (ORW.music && ORW.music.id === id) { ORW.stopMusic(); ORW.music = null; }
+    var stream = ORW.streams[id];
+    if (stream) {
+      stream.el.removeAttribute('src');
+      stream.el.load();
+      stream.node.disconnect();
+      URL.revokeObjectURL(stream.url);
+      delete ORW.streams[id];
+    }
     delete ORW.buffers[id];
   },
 
+  // A channel is busy while its sound plays, or would play: before audio
+  // starts, a sound holds its channel for as long as it lasts.
   orw_js_audio_channel_busy__deps: ['$ORW'],
-  orw_js_audio_channel_busy: function(channel) { return ORW.channels[channel] ? 1 : 0; },
+  orw_js_audio_channel_busy: function(channel) {
+    var ch = ORW.channels[channel];
+    if (ch && !ch.src && performance.now() >= ch.until) ch = ORW.channels[channel] = null;
+    return ch ? 1 : 0;
+  },
 
   orw_js_audio_play__deps: ['$ORW'],
   orw_js_audio_play: function(id, channel, loops) {
-    var a = ORW.audio, buf = ORW.buffers[id];
+    var buf = ORW.buffers[id];
     if (!buf) return 0;
-    var old = ORW.channels[channel];
-    if (old) { old.src.onended = null; old.src.stop(); ORW.channels[channel] = null; }
-    // Before the player has pressed anything the browser keeps audio off;
-    // the sound is let go rather than saved up for later.
-    if (a.state !== 'running') return 1;
-    var src = a.createBufferSource();
-    src.buffer = buf;
-    src.connect(ORW.master);
-    if (loops !== 0) {
-      src.loop = true;
-      if (loops > 0) src.stop(a.currentTime + buf.duration * (loops + 1));
-    }
-    src.start();
-    var entry = {src: src, id: id};
+    ORW.stopChannel(channel);
+    var now = performance.now();
+    var entry = {id: id, loops: loops, src: null, from: now,
+      until: loops < 0 ? Infinity : now + buf.duration * 1000 * (loops + 1)};
     ORW.channels[channel] = entry;
-    src.onended = function() { if (ORW.channels[channel] === entry) ORW.channels[channel] = null; };
+    if (ORW.audio.state === 'running') ORW.startSound(entry, channel, 0);
     if (Module['onSound']) Module['onSound'](id, channel, loops);
     return 1;
   },
@@ -395,7 +504,8 @@ mergeInto(LibraryManager.library, {
   orw_js_music_play__deps: ['$ORW'],
   orw_js_music_play: function(id, loops) {
     ORW.stopMusic();
-    ORW.music = {id: id, loops: loops, src: null, startedAt: 0, offset: 0, paused: false, ended: false};
+    ORW.music = {id: id, loops: loops, left: loops, src: null, startedAt: 0, offset: 0, playing: false,
+      paused: false, ended: false};
     ORW.startMusic(0);
   },
 
@@ -407,10 +517,9 @@ mergeInto(LibraryManager.library, {
 
   orw_js_music_pause__deps: ['$ORW'],
   orw_js_music_pause: function(paused) {
-    var m = ORW.music, a = ORW.audio;
+    var m = ORW.music;
     if (!m || m.ended || m.paused === !!paused) return;
     if (paused) {
-      if (m.src) m.offset = a.currentTime - m.startedAt;
       ORW.stopMusic();
       m.paused = true;
     } else {

@@ -1,8 +1,13 @@
-// SDL_mixer's calls over the browser's Web Audio: files are decoded by the
-// browser (WAV, Ogg Vorbis, MP3, FLAC), sounds play on eight channels that a
-// sound holds until it ends, and one music track plays, pauses and changes
-// volume with the mixer's rules. The bookkeeping the mixer defines (free
-// channels, pause flag, volume) is kept here; the page only plays.
+// SDL_mixer's calls over the browser's Web Audio. Sounds are read as the
+// mixer reads them: WAVE, AIFF, 8SVX and VOC by the backend's own readers
+// (sounds.cpp), Ogg Vorbis and FLAC decoded by the browser, anything else
+// refused. Music is told apart as the mixer does, by extension, then by its
+// first bytes: WAVE and AIFF read whole, Ogg Vorbis, FLAC and MP3 streamed
+// by the page as they play; MIDI, which would need instruments the site does
+// not carry, is refused. Sounds play on eight channels that a sound holds
+// until it ends, and one music track plays, pauses and changes volume with
+// the mixer's rules. The bookkeeping the mixer defines (free channels, pause
+// flag, volume) is kept here; the page only plays.
 #include "backend.h"
 #include "web.h"
 
@@ -10,6 +15,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <strings.h>
 
 namespace {
 
@@ -23,16 +30,31 @@ bool music_active = true;  // the pause flag: false while paused
 int music_volume = MIX_MAX_VOLUME;
 Mix_Music *current = nullptr;
 
-int decode(SDL_RWops *rw) {
-    long size = 0;
-    unsigned char *data = addons::read_stream(rw, &size);
-    int id = data ? orw_js_audio_decode(data, int(size)) : 0;
-    free(data);
+// Samples the backend reads itself, as a buffer; 0 when it cannot.
+int pcm_buffer(const Uint8 *data, size_t size) {
+    orw::Pcm pcm;
+    Uint8 *owned = nullptr;
+    int id = orw::decode_pcm(data, size, &pcm, &owned)
+                 ? orw_js_audio_pcm(pcm.data, pcm.frames, pcm.channels, pcm.rate, pcm.format)
+                 : 0;
+    free(owned);
     return id;
 }
 
-}  // namespace
+bool starts(const Uint8 *d, long n, const char *magic) {
+    size_t k = strlen(magic);
+    return n >= long(k) && memcmp(d, magic, k) == 0;
+}
 
+// An MPEG audio frame's sync (11 bits set, a valid layer and bitrate), or
+// an ID3 tag before one.
+bool mp3(const Uint8 *d, long n) {
+    if (starts(d, n, "ID3")) return true;
+    return n >= 4 && d[0] == 0xFF && (d[1] & 0xE0) == 0xE0 && (d[1] & 0x06) != 0 && (d[2] & 0xF0) != 0xF0 &&
+           (d[2] & 0x0C) != 0x0C;
+}
+
+}  // namespace
 struct _Mix_Music {
     int id;
 };
@@ -63,10 +85,24 @@ Mix_Chunk *Mix_LoadWAV_RW(SDL_RWops *src, int freesrc) {
         SDL_SetError("No file given");
         return nullptr;
     }
-    int id = open_ ? decode(src) : 0;
+    long size = 0;
+    Uint8 *data = open_ ? addons::read_stream(src, &size) : nullptr;
     if (freesrc) SDL_RWclose(src);
+    int id = 0;
+    if (data) {
+        // The mixer's readers by the first four bytes.
+        if (starts(data, size, "RIFF") || starts(data, size, "WAVE") || starts(data, size, "FORM") ||
+            starts(data, size, "Crea")) {
+            id = pcm_buffer(data, size_t(size));
+            // WAVE data the backend does not read itself (ADPCM): the browser's.
+            if (!id && starts(data, size, "RIFF")) id = orw_js_audio_decode(data, int(size));
+        } else if (starts(data, size, "OggS") || starts(data, size, "fLaC")) {
+            id = orw_js_audio_decode(data, int(size));
+        }
+    }
+    free(data);
     if (!id) {
-        SDL_SetError("Unrecognized audio format");
+        SDL_SetError("Unrecognized sound file type");
         return nullptr;
     }
     Chunk *c = static_cast<Chunk *>(calloc(1, sizeof(Chunk)));
@@ -100,12 +136,34 @@ int Mix_PlayChannelTimed(int channel, Mix_Chunk *chunk, int loops, int) {
 
 Mix_Music *Mix_LoadMUS(const char *file) {
     long size = 0;
-    unsigned char *data = addons::read_file(file, &size);
+    unsigned char *data = open_ ? addons::read_file(file, &size) : nullptr;
     if (!data) return nullptr;
-    int id = open_ ? orw_js_audio_decode(data, int(size)) : 0;
+    enum Kind { kNone, kWav, kMidi, kOgg, kFlac, kMp3 } kind = kNone;
+    const char *dot = strrchr(file, '.');
+    const char *ext = dot ? dot + 1 : "";
+    if (!strcasecmp(ext, "WAV")) kind = kWav;
+    else if (!strcasecmp(ext, "MID") || !strcasecmp(ext, "MIDI") || !strcasecmp(ext, "KAR")) kind = kMidi;
+    else if (!strcasecmp(ext, "OGG")) kind = kOgg;
+    else if (!strcasecmp(ext, "FLAC")) kind = kFlac;
+    else if (!strcasecmp(ext, "MPG") || !strcasecmp(ext, "MPEG") || !strcasecmp(ext, "MP3") || !strcasecmp(ext, "MAD"))
+        kind = kMp3;
+    else if ((starts(data, size, "RIFF") && size >= 12 && !memcmp(data + 8, "WAVE", 4)) || starts(data, size, "FORM"))
+        kind = kWav;
+    else if (starts(data, size, "OggS")) kind = kOgg;
+    else if (starts(data, size, "fLaC")) kind = kFlac;
+    else if (starts(data, size, "MThd")) kind = kMidi;
+    else if (mp3(data, size)) kind = kMp3;
+    int id = 0;
+    switch (kind) {
+    case kWav: id = pcm_buffer(data, size_t(size)); break;
+    case kOgg: id = starts(data, size, "OggS") ? orw_js_music_stream(data, int(size), "audio/ogg") : 0; break;
+    case kFlac: id = starts(data, size, "fLaC") ? orw_js_music_stream(data, int(size), "audio/flac") : 0; break;
+    case kMp3: id = mp3(data, size) ? orw_js_music_stream(data, int(size), "audio/mpeg") : 0; break;
+    default: break;
+    }
     free(data);
     if (!id) {
-        SDL_SetError("Unrecognized music format");
+        SDL_SetError(kind == kMidi ? "MIDI music is not available in the browser build" : "Unrecognized music format");
         return nullptr;
     }
     Mix_Music *m = static_cast<Mix_Music *>(malloc(sizeof(Mix_Music)));

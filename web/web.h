@@ -40,11 +40,15 @@ int orw_js_pad(int index, double *out);
 // decoded by the browser (asynchronous): RGBA bytes in a malloc'd block, or
 // null when the browser cannot read them.
 Uint8 *orw_js_image_decode(const void *data, int size, int *w, int *h);
-// Audio. Sounds are decoded by the browser (asynchronous) into numbered
-// buffers; playing, pausing and volume go to Web Audio.
+// Audio. Sounds are numbered buffers: samples the backend decoded itself
+// (format: PcmFormat), or compressed files the browser decodes
+// (asynchronous). Compressed music is streamed by the page as it plays.
+// Playing, pausing and volume go to Web Audio. Ids are 0 on failure.
 int orw_js_audio_open(void);
 void orw_js_audio_close(void);
-int orw_js_audio_decode(const void *data, int size);  // buffer id, 0 on failure
+int orw_js_audio_pcm(const void *samples, int frames, int channels, int rate, int format);
+int orw_js_audio_decode(const void *data, int size);
+int orw_js_music_stream(const void *data, int size, const char *mime);
 void orw_js_audio_free(int id);
 int orw_js_audio_play(int id, int channel, int loops);  // loops -1: for ever
 int orw_js_audio_channel_busy(int channel);

@@ -56,8 +56,8 @@ async function launch() {
     userDataDir: profile,
     args: ['--headless', '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
       '--disable-background-networking', '--disable-component-update', '--disable-sync',
-      '--autoplay-policy=no-user-gesture-required', '--disable-background-timer-throttling',
-      '--disable-renderer-backgrounding', '--disable-backgrounding-occluded-windows'],
+      '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
+      '--disable-backgrounding-occluded-windows', '--autoplay-policy=no-user-gesture-required'],
   });
   const close = browser.close.bind(browser);
   browser.close = async () => {
@@ -143,6 +143,24 @@ function setPad(page, change) {
   return page.evaluate((c) => window.__orvixPad(c), change);
 }
 
+// Sound as a browser allows it to a page nobody has clicked yet, in a page
+// about to load: audio starts suspended and resumes only after a click or a
+// key (a browser under automation, as the tests run it, allows sound at once).
+async function requireGesture(page) {
+  await page.evaluateOnNewDocument(() => {
+    const Real = window.AudioContext;
+    window.AudioContext = class extends Real {
+      constructor(...args) {
+        super(...args);
+        this.suspend();
+      }
+      resume() {
+        return navigator.userActivation.hasBeenActive ? super.resume() : Promise.reject(new Error('no gesture yet'));
+      }
+    };
+  });
+}
+
 // What a site weighs when served gzipped: every file but files.txt (a list
 // for the builder, not served), each compressed at gzip's best level.
 function siteBytes(dir) {
@@ -154,4 +172,4 @@ function siteBytes(dir) {
   return total;
 }
 
-module.exports = {serve, launch, openGame, until, canvasPixels, siteBytes, simulatePad, setPad};
+module.exports = {serve, launch, openGame, until, canvasPixels, siteBytes, simulatePad, setPad, requireGesture};

@@ -30,8 +30,9 @@ function printed(log) {
 
 test('keys and the mouse reach input() as SDL 1.2 reports them', async () => {
   const {page, console: log} = await h.openGame(browser, `${base}/input`, {
-    clock: 16, stops: '5,6,7,8,9,10,11,12,13,14', env: ['ORVIX_FRAMES=16'],
+    clock: 16, stops: '5,6,7,8,9,10,11,12,13,14,15,16,17,18,19', env: ['ORVIX_FRAMES=21'],
   });
+  const url = page.url();
   // Where the window is on the page, once the game has set its size.
   await h.until(page, () => window.orvix.stopped);
   const box = await page.evaluate(() => {
@@ -79,6 +80,25 @@ test('keys and the mouse reach input() as SDL 1.2 reports them', async () => {
       ['input 1 273 | up true a false | mouse 10 20 false']],
     [async () => page.evaluate(() => window.dispatchEvent(new Event('blur'))),
       ['input 2 273 | up false a false | mouse 10 20 false']],
+    // The side buttons are X11's 8 (back) and 9 (forward), and do not take
+    // the page back or forward.
+    [async () => {
+      await page.mouse.down({button: 'back'});
+      await page.mouse.up({button: 'back'});
+      await page.mouse.down({button: 'forward'});
+      await page.mouse.up({button: 'forward'});
+    }, ['input 3 10 20 8 | up false a false | mouse 10 20 false', 'input 4 10 20 8 | up false a false | mouse 10 20 false',
+      'input 3 10 20 9 | up false a false | mouse 10 20 false', 'input 4 10 20 9 | up false a false | mouse 10 20 false']],
+    // Sideways on the wheel: 7 to the right.
+    [async () => page.mouse.wheel({deltaX: 100}),
+      ['input 3 10 20 7 | up false a false | mouse 10 20 false', 'input 4 10 20 7 | up false a false | mouse 10 20 false']],
+    // A key SDL 1.2 has no symbol for comes as key 0.
+    [async () => page.keyboard.press('AudioVolumeMute'),
+      ['input 1 0 | up false a false | mouse 10 20 false', 'input 2 0 | up false a false | mouse 10 20 false']],
+    // Caps Lock reports the lock: a press turns it on, the next one off, and
+    // the key's releases say nothing.
+    [async () => page.keyboard.press('CapsLock'), ['input 1 301 | up false a false | mouse 10 20 false']],
+    [async () => page.keyboard.press('CapsLock'), ['input 2 301 | up false a false | mouse 10 20 false']],
   ];
   const expected = [];
   for (const [act, lines] of steps) {
@@ -92,6 +112,7 @@ test('keys and the mouse reach input() as SDL 1.2 reports them', async () => {
   await h.until(page, () => window.orvix.exitStatus !== null);
   const got = printed(log).filter((l) => l.startsWith('input'));
   assert.deepStrictEqual(got, expected);
+  assert.strictEqual(page.url(), url);
   await page.close();
 });
 
@@ -185,9 +206,10 @@ test('music and sounds reach the browser\'s audio output', async () => {
     const s = window.Module.orvixState;
     const busy = s.channels.filter(Boolean);
     return {busy: busy.length, sounds: new Set(busy.map((c) => c.id)).size,
-      music: !!(s.music && s.music.src && !s.music.paused)};
+      music: !!(s.music && s.music.playing && !s.music.paused), clockStarts: s.clockStarts};
   });
-  assert.deepStrictEqual(state, {busy: 8, sounds: 1, music: true});
+  // The clock started once, with the video, not again with the audio.
+  assert.deepStrictEqual(state, {busy: 8, sounds: 1, music: true, clockStarts: 1});
   // Listen to everything the game sends to the speakers.
   const peak = await page.evaluate(async () => {
     const s = window.Module.orvixState;
@@ -205,6 +227,26 @@ test('music and sounds reach the browser\'s audio output', async () => {
   assert.ok(peak >= 0.05, `peak level ${peak}`);
   // The mixer's volume rules: -1 reads, 500 is held to 128, 64.9 sets 64.
   assert.ok(printed(log).includes('volume\t128\t128\t128\t64'), JSON.stringify(printed(log)));
+  await page.close();
+});
+
+test('sounds played before audio may start hold their channels, and play once it starts', async () => {
+  // As for a player: no sound until a click or a key.
+  const {page, console: log} = await h.openGame(browser, `${base}/sound`, {env: ['ORVIX_FRAMES=600']},
+    h.requireGesture);
+  await h.until(page, () => window.orvix.lines.includes('playing'));
+  const held = () => page.evaluate(() => {
+    const s = window.Module.orvixState;
+    const busy = s.channels.filter(Boolean);
+    return {audio: s.audio.state, busy: busy.length, playing: busy.filter((c) => c.src).length, music: s.music.playing};
+  });
+  // The eight endless sounds hold every channel (the beep found none),
+  // silently; the music waits.
+  assert.deepStrictEqual(await held(), {audio: 'suspended', busy: 8, playing: 0, music: false});
+  await page.click('#screen');
+  await h.until(page, () => window.Module.orvixState.audio.state === 'running');
+  assert.deepStrictEqual(await held(), {audio: 'running', busy: 8, playing: 8, music: true});
+  assert.ok(!printed(log).some((l) => /Couldn't/.test(l)), JSON.stringify(printed(log)));
   await page.close();
 });
 

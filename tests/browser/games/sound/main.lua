@@ -5,8 +5,11 @@ O.init(160, 120)
 local tune = O.loadMusic(arg[1] .. "/tune.ogg")
 local beep = O.loadSound(arg[1] .. "/beep.wav")
 local long = O.loadSound(arg[1] .. "/long.wav")
--- FLAC, which the browser decodes itself.
+-- FLAC, which the browser decodes; AIFF and VOC, which the mixer's own
+-- readers decode.
 local flac = O.loadSound(arg[1] .. "/beep.flac")
+local aiff = O.loadSound(arg[1] .. "/beep.aiff")
+local voc = O.loadSound(arg[1] .. "/beep.voc")
 print("volume", O.musicVolume(-1), O.musicVolume(500), O.musicVolume(64.9), O.musicVolume(-1))
 O.playMusic(tune, -1)
 -- Paused and resumed: the music plays on.
@@ -25,5 +28,7 @@ end
 O.freeSound(long)
 O.freeSound(beep)
 O.freeSound(flac)
+O.freeSound(aiff)
+O.freeSound(voc)
 O.freeMusic(tune)
 O.quit()
