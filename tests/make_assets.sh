@@ -1,7 +1,7 @@
 #!/bin/sh
 # Generates the images, sounds, music and fonts the tests use:
-# make_assets.sh OUTDIR. CONVERT, SOX and FONTTOSFNT name ImageMagick's
-# convert, sox and fonttosfnt.
+# make_assets.sh OUTDIR. CONVERT, SOX, FONTTOSFNT and LUA name ImageMagick's
+# convert, sox, fonttosfnt and lua5.1.
 set -e
 out=$1
 CONVERT=${CONVERT:-convert}
@@ -99,6 +99,8 @@ done
 "$SOX" -n -r 44100 -c 2 -b 16 "$out/quiet.wav" synth 0.1 sine 1000 vol 0.05
 "$SOX" -n -r 44100 -c 2 -b 16 "$out/long.wav" synth 3 sine 300 vol 0.05
 
+# Tracker music: a module of our own (ProTracker's format), written by Lua.
+"${LUA:-lua5.1}" "$(dirname "$0")/make_mod.lua" "$out/tune.mod"
 # The beep as FLAC and AIFF sounds.
 "$SOX" "$out/beep.wav" "$out/beep.flac"
 "$SOX" "$out/beep.wav" "$out/beep.aiff"

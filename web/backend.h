@@ -37,6 +37,12 @@ struct Pcm {
 };
 bool decode_pcm(const Uint8 *data, size_t size, Pcm *out, Uint8 **owned);
 
+// Tracker music through libmikmod (tracker.cpp): a module loaded from a
+// file in memory, to be mixed at `rate` samples a second, or null when
+// libmikmod reads no such module.
+void *tracker_load(const Uint8 *data, size_t size, int rate);
+void tracker_free(void *module);
+
 // Gamepads (pads.cpp). What the page reads of one pad through the browser's
 // Gamepad API: its layout (standard or not), axes from -1 to 1, buttons
 // pressed or not with their values from 0 to 1 (the triggers').

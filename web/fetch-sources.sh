@@ -70,3 +70,4 @@ fetch freetype libfreetype6
 fetch libpng1.6 libpng16-16
 fetch zlib zlib1g
 fetch libwebp libwebp7
+fetch libmikmod libmikmod3

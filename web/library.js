@@ -23,6 +23,7 @@ mergeInto(LibraryManager.library, {
     musicGain: null,
     buffers: {},     // id -> AudioBuffer: sounds, and music decoded whole
     streams: {},     // id -> {el, url, node}: music a media element streams
+    trackers: {},    // id -> {module, node, buf}: tracker music libmikmod mixes as it plays
     nextBuffer: 1,
     channels: [],    // per channel: {id, loops, src, from, until} (src null while audio is off)
     music: null,
@@ -166,6 +167,36 @@ mergeInto(LibraryManager.library, {
     startMusic: function(offset) {
       var m = ORW.music, a = ORW.audio;
       if (a.state !== 'running') return;
+      var tracker = ORW.trackers[m.id];
+      if (tracker) {
+        if (!m.begun) _orw_tracker_start(tracker.module);
+        m.begun = true;
+        var node = tracker.node = a.createScriptProcessor(4096, 0, 2);
+        node.onaudioprocess = function(e) {
+          var out = e.outputBuffer, n = out.length, left = out.getChannelData(0), right = out.getChannelData(1);
+          if (!_orw_tracker_render(tracker.buf, n)) {
+            // The end: again as often as the game asked, or silence.
+            if (m.loops === -1 || m.left > 1) {
+              if (m.left > 1) m.left--;
+              _orw_tracker_start(tracker.module);
+              _orw_tracker_render(tracker.buf, n);
+            } else {
+              m.playing = false;
+              m.ended = true;
+              node.onaudioprocess = null;
+              node.disconnect();
+            }
+          }
+          var p = tracker.buf >> 1;
+          for (var i = 0; i < n; i++) {
+            left[i] = HEAP16[p + 2 * i] / 32768;
+            right[i] = HEAP16[p + 2 * i + 1] / 32768;
+          }
+        };
+        node.connect(ORW.musicGain);
+        m.playing = true;
+        return;
+      }
       var stream = ORW.streams[m.id];
       if (stream) {
         var el = stream.el;
@@ -206,8 +237,12 @@ mergeInto(LibraryManager.library, {
     stopMusic: function() {
       var m = ORW.music;
       if (!m || !m.playing) return;
-      var stream = ORW.streams[m.id];
-      if (stream) {
+      var stream = ORW.streams[m.id], tracker = ORW.trackers[m.id];
+      if (tracker) {
+        // libmikmod keeps its place.
+        tracker.node.onaudioprocess = null;
+        tracker.node.disconnect();
+      } else if (stream) {
         m.offset = stream.el.currentTime;
         stream.el.onended = null;
         stream.el.pause();
@@ -461,7 +496,19 @@ mergeInto(LibraryManager.library, {
     return id;
   },
 
-  orw_js_audio_free__deps: ['$ORW'],
+  orw_js_music_tracker__deps: ['$ORW', 'malloc'],
+  orw_js_music_tracker: function(module) {
+    var buf = _malloc(4096 * 4);
+    if (!buf) return 0;
+    var id = ORW.nextBuffer++;
+    ORW.trackers[id] = {module: module, node: null, buf: buf};
+    return id;
+  },
+
+  orw_js_audio_rate__deps: ['$ORW'],
+  orw_js_audio_rate: function() { return ORW.audio.sampleRate; },
+
+  orw_js_audio_free__deps: ['$ORW', 'free'],
   orw_js_audio_free: function(id) {
     for (var i = 0; i < ORW.channels.length; i++) {
       if (ORW.channels[i] && ORW.channels[i].id === id) ORW.stopChannel(i);
@@ -474,6 +521,10 @@ mergeInto(LibraryManager.library, {
       stream.node.disconnect();
       URL.revokeObjectURL(stream.url);
       delete ORW.streams[id];
+    }
+    if (ORW.trackers[id]) {
+      _free(ORW.trackers[id].buf);
+      delete ORW.trackers[id];
     }
     delete ORW.buffers[id];
   },
@@ -505,7 +556,7 @@ mergeInto(LibraryManager.library, {
   orw_js_music_play: function(id, loops) {
     ORW.stopMusic();
     ORW.music = {id: id, loops: loops, left: loops, src: null, startedAt: 0, offset: 0, playing: false,
-      paused: false, ended: false};
+      paused: false, ended: false, begun: false};
     ORW.startMusic(0);
   },
 

@@ -3,8 +3,9 @@
 // (sounds.cpp), Ogg Vorbis and FLAC decoded by the browser, anything else
 // refused. Music is told apart as the mixer does, by extension, then by its
 // first bytes: WAVE and AIFF read whole, Ogg Vorbis, FLAC and MP3 streamed
-// by the page as they play; MIDI, which would need instruments the site does
-// not carry, is refused. Sounds play on eight channels that a sound holds
+// by the page as they play, anything else tried as tracker music
+// (tracker.cpp); MIDI, which would need instruments the site does not carry,
+// is refused. Sounds play on eight channels that a sound holds
 // until it ends, and one music track plays, pauses and changes volume with
 // the mixer's rules. The bookkeeping the mixer defines (free channels, pause
 // flag, volume) is kept here; the page only plays.
@@ -57,6 +58,7 @@ bool mp3(const Uint8 *d, long n) {
 }  // namespace
 struct _Mix_Music {
     int id;
+    void *module;  // tracker music's libmikmod module, or null
 };
 
 extern "C" {
@@ -154,7 +156,13 @@ Mix_Music *Mix_LoadMUS(const char *file) {
     else if (starts(data, size, "MThd")) kind = kMidi;
     else if (mp3(data, size)) kind = kMp3;
     int id = 0;
+    void *module = nullptr;
     switch (kind) {
+    case kNone:
+        // Anything else may be tracker music.
+        module = orw::tracker_load(data, size_t(size), orw_js_audio_rate());
+        id = module ? orw_js_music_tracker(module) : 0;
+        break;
     case kWav: id = pcm_buffer(data, size_t(size)); break;
     case kOgg: id = starts(data, size, "OggS") ? orw_js_music_stream(data, int(size), "audio/ogg") : 0; break;
     case kFlac: id = starts(data, size, "fLaC") ? orw_js_music_stream(data, int(size), "audio/flac") : 0; break;
@@ -163,15 +171,18 @@ Mix_Music *Mix_LoadMUS(const char *file) {
     }
     free(data);
     if (!id) {
+        if (module) orw::tracker_free(module);
         SDL_SetError(kind == kMidi ? "MIDI music is not available in the browser build" : "Unrecognized music format");
         return nullptr;
     }
     Mix_Music *m = static_cast<Mix_Music *>(malloc(sizeof(Mix_Music)));
     if (!m) {
         orw_js_audio_free(id);
+        if (module) orw::tracker_free(module);
         return nullptr;
     }
     m->id = id;
+    m->module = module;
     return m;
 }
 
@@ -182,6 +193,7 @@ void Mix_FreeMusic(Mix_Music *music) {
         current = nullptr;
     }
     orw_js_audio_free(music->id);
+    if (music->module) orw::tracker_free(music->module);
     free(music);
 }
 

@@ -49,6 +49,9 @@ void orw_js_audio_close(void);
 int orw_js_audio_pcm(const void *samples, int frames, int channels, int rate, int format);
 int orw_js_audio_decode(const void *data, int size);
 int orw_js_music_stream(const void *data, int size, const char *mime);
+// Tracker music: the page pulls the module's samples as it plays them.
+int orw_js_music_tracker(void *module);
+int orw_js_audio_rate(void);
 void orw_js_audio_free(int id);
 int orw_js_audio_play(int id, int channel, int loops);  // loops -1: for ever
 int orw_js_audio_channel_busy(int channel);

@@ -30,4 +30,5 @@ site webp_alpha tests/browser/games/fatal "$build/assets/faint.webp"
 site junk_first tests/browser/games/fatal "$build/web/junk_first.wav" loadMusic
 site opengl tests/browser/games/opengl
 site sound tests/browser/games/sound "$build/assets"
+site tracker tests/browser/games/sound "$build/assets" "$build/assets/tune.mod"
 site media tests/browser/games/media "$build/assets"

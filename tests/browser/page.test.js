@@ -14,6 +14,7 @@ let server, base, browser;
 before(async () => {
   ({server, base} = await h.serve({
     input: env.site('input'), fatal: env.site('fatal'), truncated: env.site('truncated'), webp_alpha: env.site('webp_alpha'), junk_first: env.site('junk_first'), opengl: env.site('opengl'), gl_spin: env.site('gl_spin'), sound: env.site('sound'),
+    tracker: env.site('tracker'),
   }));
   browser = await h.launch();
 });
@@ -193,8 +194,9 @@ test('a script that needs LuaJIT\'s FFI gets a clear message', async () => {
   await page.close();
 });
 
-test('music and sounds reach the browser\'s audio output', async () => {
-  const {page, console: log} = await h.openGame(browser, `${base}/sound`, {env: ['ORVIX_FRAMES=600']});
+// Music streamed (Ogg Vorbis) and mixed as it plays (tracker music).
+for (const site of ['sound', 'tracker']) test(`music and sounds reach the browser's audio output (${site})`, async () => {
+  const {page, console: log} = await h.openGame(browser, `${base}/${site}`, {env: ['ORVIX_FRAMES=600']});
   const started = Date.now();
   while (!printed(log).includes('playing')) {
     assert.ok(Date.now() - started < 60000, 'the game never started playing');
@@ -210,21 +212,26 @@ test('music and sounds reach the browser\'s audio output', async () => {
   });
   // The clock started once, with the video, not again with the audio.
   assert.deepStrictEqual(state, {busy: 8, sounds: 1, music: true, clockStarts: 1});
-  // Listen to everything the game sends to the speakers.
-  const peak = await page.evaluate(async () => {
+  // Listen to everything the game sends to the speakers, and to the music
+  // alone (at half volume).
+  const peaks = await page.evaluate(async () => {
     const s = window.Module.orvixState;
-    const analyser = s.audio.createAnalyser();
-    s.master.connect(analyser);
-    const buf = new Float32Array(analyser.fftSize);
-    let best = 0;
-    for (let i = 0; i < 100 && best < 0.05; i++) {
+    const listen = (node) => {
+      const analyser = s.audio.createAnalyser();
+      node.connect(analyser);
+      return {analyser, buf: new Float32Array(analyser.fftSize), best: 0};
+    };
+    const all = listen(s.master), music = listen(s.musicGain);
+    for (let i = 0; i < 100 && (all.best < 0.05 || music.best < 0.03); i++) {
       await new Promise((r) => setTimeout(r, 50));
-      analyser.getFloatTimeDomainData(buf);
-      for (const v of buf) best = Math.max(best, Math.abs(v));
+      for (const l of [all, music]) {
+        l.analyser.getFloatTimeDomainData(l.buf);
+        for (const v of l.buf) l.best = Math.max(l.best, Math.abs(v));
+      }
     }
-    return best;
+    return {all: all.best, music: music.best};
   });
-  assert.ok(peak >= 0.05, `peak level ${peak}`);
+  assert.ok(peaks.all >= 0.05 && peaks.music >= 0.03, `peak levels ${JSON.stringify(peaks)}`);
   // The mixer's volume rules: -1 reads, 500 is held to 128, 64.9 sets 64.
   assert.ok(printed(log).includes('volume\t128\t128\t128\t64'), JSON.stringify(printed(log)));
   await page.close();

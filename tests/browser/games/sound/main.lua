@@ -2,7 +2,8 @@
 -- mixer's answers.
 local O = require "orvixcore"
 O.init(160, 120)
-local tune = O.loadMusic(arg[1] .. "/tune.ogg")
+-- The music: tune.ogg, or the file named after the folder.
+local tune = O.loadMusic(arg[2] or arg[1] .. "/tune.ogg")
 local beep = O.loadSound(arg[1] .. "/beep.wav")
 local long = O.loadSound(arg[1] .. "/long.wav")
 -- FLAC, which the browser decodes; AIFF and VOC, which the mixer's own
