@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Packs a game into a static site that plays it in a browser.
 
-    package.py RUNTIME_DIR OUT_DIR GAME [--file PATH]... [-- ARG...]
+    package.py RUNTIME_DIR OUT_DIR [--file PATH | --exclude PATTERN]... GAME [ARG...]
 
 GAME is a folder with a main.lua (run from inside the folder, as
 `cd GAME && lua5.1 main.lua`), a folder holding one script named after it
@@ -15,10 +15,13 @@ The site's file system holds what the game reads, at the paths it uses:
     folder, absolute or relative; for an absolute folder (a font directory
     the script appends names to), the files in it whose names also appear as
     strings in the sources;
-  - every --file PATH.
+  - every --file PATH;
+less the files an --exclude PATTERN matches: a shell pattern over the path
+the script opens the file by, or over its name alone.
 Relative paths live under the site's working directory, absolute ones at the
 same absolute path.
 """
+import fnmatch
 import json
 import os
 import re
@@ -63,22 +66,20 @@ def folder_files(folder):
 
 
 def main(argv):
+    usage = 'usage: package.py RUNTIME_DIR OUT_DIR [--file PATH | --exclude PATTERN]... GAME [ARG...]'
     if len(argv) < 3:
-        fail('usage: package.py RUNTIME_DIR OUT_DIR GAME [--file PATH]... [-- ARG...]')
-    runtime, out, game = argv[0], argv[1], argv[2]
-    rest = argv[3:]
-    extra, args = [], []
-    while rest:
-        a = rest.pop(0)
-        if a == '--':
-            args = rest
-            break
-        if a == '--file' and rest:
-            extra.append(rest.pop(0))
-        else:
-            args.append(a)
-            args.extend(rest)
-            break
+        fail(usage)
+    runtime, out = argv[0], argv[1]
+    rest = argv[2:]
+    extra, excluded = [], []
+    while rest and rest[0] in ('--file', '--exclude'):
+        if len(rest) < 2:
+            fail('%s needs a value' % rest[0])
+        (extra if rest[0] == '--file' else excluded).append(rest[1])
+        rest = rest[2:]
+    if not rest:
+        fail(usage)
+    game, args = rest[0], rest[1:]
 
     host_cwd = os.getcwd()
     game = game.rstrip('/') or '/'
@@ -110,8 +111,12 @@ def main(argv):
         fail('no game at %s' % game)
 
     files = {}  # host path -> path in the site
+    left_out = []
 
     def add(host_path, name):
+        if any(fnmatch.fnmatchcase(name, p) or fnmatch.fnmatchcase(os.path.basename(name), p) for p in excluded):
+            left_out.append(name)
+            return
         host_path = os.path.abspath(os.path.join(base, host_path))
         if os.path.isabs(name):
             site = os.path.normpath(name)
@@ -186,7 +191,8 @@ def main(argv):
     with open(os.path.join(out, 'files.txt'), 'w', encoding='utf-8') as f:
         for host_path, site in sorted(files.items(), key=lambda kv: kv[1]):
             f.write('%s\t%s\n' % (site, host_path))
-    print('%s: %d files; open %s through a web server' % (out, len(files), os.path.join(out, 'index.html')))
+    print('%s: %d files%s; open %s through a web server' % (
+        out, len(files), ' (%d left out)' % len(left_out) if left_out else '', os.path.join(out, 'index.html')))
 
 
 if __name__ == '__main__':

@@ -11,7 +11,8 @@ site() {
   shift
   WEB_OUT="$build/web/$name" sh scripts/web.sh "$@"
 }
-site arcade examples/arcade "$build/examples/arcade"
+# Without the files the game never opens: the asset script and the build's stamp.
+site arcade --exclude '*.sh' --exclude stamp examples/arcade "$build/examples/arcade"
 site roguelike examples/roguelike.lua
 # Named by its absolute path: packed at that path, run from there.
 site gl_spin "$root/examples/gl_spin.lua"

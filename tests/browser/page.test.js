@@ -5,6 +5,7 @@
 'use strict';
 const {test, before, after} = require('node:test');
 const assert = require('node:assert');
+const fs = require('fs');
 const path = require('path');
 const h = require('./harness');
 const env = require('./env');
@@ -279,7 +280,13 @@ test('the frame timer paces the loop and the page stays responsive', async () =>
   await page.close();
 });
 
-test('the arcade\'s site is at most 2 MB gzipped', () => {
+test('the arcade\'s site is at most 2 MB gzipped, without the files left out', () => {
+  const packed = fs.readFileSync(path.join(env.site('arcade'), 'files.txt'), 'utf8').split('\n')
+    .map((l) => l.split('\t')[0]).filter(Boolean);
+  // --exclude '*.sh' --exclude stamp: by pattern and by name, the rest kept.
+  assert.deepStrictEqual(packed.filter((f) => /\.sh$|\/stamp$/.test(f)), []);
+  assert.ok(packed.some((f) => f.endsWith('/arcade.lua')) && packed.some((f) => f.endsWith('/music.ogg')),
+    packed.join(' '));
   const total = h.siteBytes(env.site('arcade'));
   console.log(`# arcade site: ${(total / 1048576).toFixed(2)} MB gzipped`);
   assert.ok(total <= 2 * 1048576, `${total} bytes`);
