@@ -7,7 +7,7 @@ mergeInto(LibraryManager.library, {
   $ORW: {
     canvas: null,
     ctx: null,
-    image: null,
+    view: null,      // the frame's pixels in the runtime's memory, as an ImageData
     events: [],      // input records waiting for SDL_PumpEvents
     start: 0,
     lastYield: 0,
@@ -306,7 +306,7 @@ mergeInto(LibraryManager.library, {
     c.height = h;
     c.classList.toggle('fullscreen', !!fullscreen);
     ORW.ctx = c.getContext('2d', {alpha: false});
-    ORW.image = ORW.ctx.createImageData(w, h);
+    ORW.view = null;
     if (Module['onVideoMode']) Module['onVideoMode'](w, h, !!fullscreen);
   },
 
@@ -316,11 +316,14 @@ mergeInto(LibraryManager.library, {
   orw_js_present__deps: ['$ORW'],
   orw_js_present: function(ptr, w, h) {
     return Asyncify.handleSleep(function(wake) {
-      var img = ORW.image;
-      if (img && img.width === w && img.height === h) {
-        img.data.set(HEAPU8.subarray(ptr, ptr + w * h * 4));
-        ORW.ctx.putImageData(img, 0, 0);
+      // The frame goes to the canvas straight from the runtime's memory (the
+      // view is made again when that memory has grown).
+      var view = ORW.view;
+      if (!view || view.buffer !== HEAPU8.buffer || view.ptr !== ptr || view.img.width !== w || view.img.height !== h) {
+        view = ORW.view = {buffer: HEAPU8.buffer, ptr: ptr,
+          img: new ImageData(new Uint8ClampedArray(HEAPU8.buffer, ptr, w * h * 4), w, h)};
       }
+      if (ORW.canvas.width === w && ORW.canvas.height === h) ORW.ctx.putImageData(view.img, 0, 0);
       ORW.frames++;
       if (ORW.stops.length && ORW.frames === ORW.stops[0]) {
         ORW.stops.shift();
@@ -417,10 +420,10 @@ mergeInto(LibraryManager.library, {
 
   orw_js_audio_open__deps: ['$ORW'],
   orw_js_audio_open: function() {
-    var AC = window.AudioContext || window.webkitAudioContext;
-    if (!AC) return 0;
     if (!ORW.audio) {
-      try { ORW.audio = new AC(); } catch (e) { return 0; }
+      // The page's context, often opened already while the runtime loaded.
+      try { ORW.audio = Module['orvixAudio'](); } catch (e) { return 0; }
+      if (!ORW.audio) return 0;
       ORW.master = ORW.audio.createGain();
       ORW.master.connect(ORW.audio.destination);
       ORW.musicGain = ORW.audio.createGain();
@@ -447,10 +450,16 @@ mergeInto(LibraryManager.library, {
     var buf;
     try { buf = ORW.audio.createBuffer(channels, length, rate * repeat); } catch (e) { return 0; }
     var size = format >= 2 ? 2 : 1, step = channels * size;
+    // Little-endian 16-bit samples at an even address read as they are.
+    var s16 = format === 2 && !(ptr & 1) ? HEAP16.subarray(ptr >> 1, (ptr >> 1) + frames * channels) : null;
     for (var c = 0; c < channels; c++) {
-      var out = buf.getChannelData(c);
-      for (var i = 0; i < frames; i++) {
-        var p = ptr + i * step + c * size, v;
+      var out = buf.getChannelData(c), i, v;
+      if (s16 && repeat === 1) {
+        for (i = 0; i < frames; i++) out[i] = s16[i * channels + c] / 32768;
+        continue;
+      }
+      for (i = 0; i < frames; i++) {
+        var p = ptr + i * step + c * size;
         if (format === 0) v = (HEAPU8[p] - 128) / 128;
         else if (format === 1) v = HEAP8[p] / 128;
         else if (format === 2) v = ((HEAPU8[p + 1] << 24 >> 16) | HEAPU8[p]) / 32768;

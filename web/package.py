@@ -168,10 +168,12 @@ def main(argv):
     for f in ('orvix.js', 'orvix.wasm'):
         shutil.copyfile(os.path.join(runtime, f), os.path.join(out, f))
     web = os.path.dirname(os.path.abspath(__file__))
-    shutil.copyfile(os.path.join(web, 'page.js'), os.path.join(out, 'page.js'))
+    for stale in ('page.js', 'game.data.js'):  # written by earlier versions; now in index.html
+        if os.path.exists(os.path.join(out, stale)):
+            os.remove(os.path.join(out, stale))
 
-    cmd = [sys.executable, FILE_PACKAGER, os.path.join(out, 'game.data'),
-           '--js-output=' + os.path.join(out, 'game.data.js')]
+    data_js = os.path.join(out, 'game.data.js.tmp')
+    cmd = [sys.executable, FILE_PACKAGER, os.path.join(out, 'game.data'), '--js-output=' + data_js]
     for host_path, site in sorted(files.items(), key=lambda kv: kv[1]):
         # The packager splits at '@'; an '@' in a name is written '@@'.
         cmd += ['--preload', host_path.replace('@', '@@') + '@' + site.replace('@', '@@')]
@@ -186,6 +188,14 @@ def main(argv):
         page = f.read()
     page = page.replace('@TITLE@', title.replace('&', '&amp;').replace('<', '&lt;'))
     page = page.replace('@CONFIG@', json.dumps(config).replace('</', '<\\/'))
+    # The page's script and the file list go in the page itself: nothing to
+    # fetch before the game's files start coming.
+    with open(os.path.join(web, 'page.js'), encoding='utf-8') as f:
+        page_js = f.read()
+    with open(data_js, encoding='utf-8') as f:
+        data = f.read()
+    os.remove(data_js)
+    page = page.replace('@PAGE_JS@', page_js.replace('</', '<\\/')).replace('@DATA_JS@', data.replace('</', '<\\/'))
     with open(os.path.join(out, 'index.html'), 'w', encoding='utf-8') as f:
         f.write(page)
     with open(os.path.join(out, 'files.txt'), 'w', encoding='utf-8') as f:

@@ -17,13 +17,24 @@ var Module = (function() {
   var lines = [];
   var errors = [];  // the standard error lines printed since the last output
 
+  // Lines are added as they come; the log scrolls to the last one once per
+  // painted frame, so that printing never waits for the page's layout.
+  var scrolling = false;
   function output(text, isError) {
     lines.push(text);
     if (isError) errors.push(text); else errors = [];
-    log.textContent += text + '\n';
-    log.scrollTop = log.scrollHeight;
+    log.appendChild(document.createTextNode(text + '\n'));
+    if (!scrolling) {
+      scrolling = true;
+      requestAnimationFrame(function() {
+        scrolling = false;
+        log.scrollTop = log.scrollHeight;
+      });
+    }
     if (isError) console.error(text); else console.log(text);
   }
+
+  var audio = null;  // the audio context (index.html opens it early)
 
   function showFatal(text) {
     fatal.style.display = 'block';
@@ -47,6 +58,23 @@ var Module = (function() {
 
   return {
     canvas: canvas,
+    // The game's images and sounds are decoded when the game loads them,
+    // not by the page beforehand.
+    noImageDecoding: true,
+    noAudioDecoding: true,
+    // The page's one audio context, null where there is no audio.
+    orvixAudio: function() {
+      var AC = window.AudioContext || window.webkitAudioContext;
+      try { if (!audio && AC) audio = new AC(); } catch (e) { /* no audio */ }
+      return audio;
+    },
+    // The runtime's module, compiled while it arrived (index.html).
+    instantiateWasm: function(imports, receive) {
+      window.ORVIX_WASM.then(function(module) {
+        return WebAssembly.instantiate(module, imports).then(function(instance) { receive(instance, module); });
+      }).catch(function(e) { Module.onAbort('the runtime could not be loaded: ' + e); });
+      return {};
+    },
     arguments: [game.script].concat(game.args),
     orvixStepMs: Number(params.get('clock')) || 0,
     orvixStops: stops,
@@ -66,6 +94,7 @@ var Module = (function() {
       Module.FS.chdir(game.cwd);
     }],
     onRuntimeInitialized: function() {
+      performance.mark('orvix-runtime-ready');
       status.textContent = 'Click the game or press a key to hear its sound.';
       canvas.focus();
     },

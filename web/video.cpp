@@ -9,6 +9,10 @@
 
 #include <SDL.h>
 
+#ifdef __wasm_simd128__
+#include <wasm_simd128.h>
+#endif
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -245,7 +249,17 @@ int SDL_Flip(SDL_Surface *s) {
     // XRGB in memory is B, G, R, X bytes; the canvas wants R, G, B, A.
     const Uint32 *src = static_cast<const Uint32 *>(s->pixels);
     size_t n = static_cast<size_t>(s->w) * s->h;
-    for (size_t i = 0; i < n; ++i) {
+    size_t i = 0;
+#ifdef __wasm_simd128__
+    // Four pixels at a time: bytes swapped in place, alpha set.
+    const v128_t opaque = wasm_i32x4_splat(int(0xFF000000u));
+    for (; i + 4 <= n; i += 4) {
+        v128_t p = wasm_v128_load(src + i);
+        p = wasm_i8x16_shuffle(p, p, 2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14, 13, 12, 15);
+        wasm_v128_store(rgba + i, wasm_v128_or(p, opaque));
+    }
+#endif
+    for (; i < n; ++i) {
         Uint32 p = src[i];
         rgba[i] = (p & 0x0000FF00) | ((p >> 16) & 0xFF) | ((p & 0xFF) << 16) | 0xFF000000;
     }
