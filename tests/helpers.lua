@@ -55,8 +55,10 @@ function M.splice(s, at, bytes) return s:sub(1, at) .. bytes .. s:sub(at + #byte
 
 -- Runs a Lua chunk in a child process of the same host, with the modules on
 -- its path. opts.env: table of extra environment variables (values may be
--- false to unset them); opts.timeout: seconds after which the child is killed
--- (status 137). Returns exit status, standard output, standard error.
+-- false to unset them); opts.timeout: seconds after which the child is taken
+-- to be hung: the stack of each of its threads goes to its standard error and
+-- it is killed (status 137; tests/watchdog.sh). Returns exit status, standard
+-- output, standard error.
 function M.run_child(code, opts)
   opts = opts or {}
   local script = M.tmpname(".lua")
@@ -74,7 +76,7 @@ function M.run_child(code, opts)
       env[#env + 1] = k .. "=" .. shell_quote(v)
     end
   end
-  local limit = opts.timeout and ("timeout -s KILL " .. opts.timeout .. " ") or ""
+  local limit = opts.timeout and ("sh " .. shell_quote(M.source .. "/tests/watchdog.sh") .. " " .. opts.timeout .. " ") or ""
   local cmd = limit .. "env " .. table.concat(env, " ") .. " " .. shell_quote(M.lua) .. " " .. shell_quote(script)
     .. " >" .. shell_quote(out) .. " 2>" .. shell_quote(err) .. "; echo $?"
   local p = assert(io.popen(cmd))
