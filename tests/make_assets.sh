@@ -104,8 +104,14 @@ done
 # The beep as FLAC and AIFF sounds.
 "$SOX" "$out/beep.wav" "$out/beep.flac"
 "$SOX" "$out/beep.wav" "$out/beep.aiff"
-# And as an 8-bit Creative Voice file, the kind the mixer's VOC reader reads.
+# And as an 8-bit Creative Voice file, the kind the mixer's VOC reader reads;
+# as WAVE in 8 bits, and compressed with Microsoft's and IMA's ADPCM, which
+# SDL decodes itself; and as 8-bit mono AIFF.
 "$SOX" "$out/beep.wav" -b 8 -e unsigned-integer "$out/beep.voc"
+"$SOX" "$out/beep.wav" -b 8 "$out/beep8.wav"
+"$SOX" "$out/beep.wav" -e ms-adpcm "$out/beep_ms.wav"
+"$SOX" "$out/beep.wav" -e ima-adpcm "$out/beep_ima.wav"
+"$SOX" "$out/beep.wav" -b 8 -c 1 "$out/beep8.aiff"
 
 # An 8-pixel bitmap font, a space and a hollow square for "a" and "b", as BDF
 # and as bitmap-only OpenType (OTB).

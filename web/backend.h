@@ -28,7 +28,8 @@ SDL_Surface *make_surface(int w, int h, Uint32 rmask, Uint32 gmask, Uint32 bmask
 int key_from_dom(const char *code, const char *key);
 
 // Sounds SDL and SDL_mixer decode themselves (sounds.cpp): WAVE (8- and
-// 16-bit PCM), AIFF, 8SVX and VOC, as plain samples for the page. The
+// 16-bit PCM, Microsoft and IMA ADPCM), AIFF, 8SVX and VOC, as plain
+// samples for the page. The
 // samples point into the file, or into *owned (malloc'd) when set.
 enum PcmFormat { kPcmU8 = 0, kPcmS8 = 1, kPcmS16LE = 2, kPcmS16BE = 3 };
 struct Pcm {

@@ -96,8 +96,6 @@ Mix_Chunk *Mix_LoadWAV_RW(SDL_RWops *src, int freesrc) {
         if (starts(data, size, "RIFF") || starts(data, size, "WAVE") || starts(data, size, "FORM") ||
             starts(data, size, "Crea")) {
             id = pcm_buffer(data, size_t(size));
-            // WAVE data the backend does not read itself (ADPCM): the browser's.
-            if (!id && starts(data, size, "RIFF")) id = orw_js_audio_decode(data, int(size));
         } else if (starts(data, size, "OggS") || starts(data, size, "fLaC")) {
             id = orw_js_audio_decode(data, int(size));
         }
