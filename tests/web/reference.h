@@ -1,4 +1,4 @@
-// The real SDL 1.2, SDL_gfx, SDL_ttf, SDL_image and SDL_mixer, loaded into a link-map namespace of
+// The real SDL 1.2, SDL_gfx, SDL_ttf and SDL_image, loaded into a link-map namespace of
 // their own with dlmopen, beside the browser backend's implementation of the
 // same functions that this test program links. Both sides take the same
 // arguments; the tests compare what they produce.
@@ -79,10 +79,6 @@ struct SDL {
     SDL_Surface *(*IMG_Load_RW)(SDL_RWops *, int);
     SDL_Surface *(*IMG_LoadTGA_RW)(SDL_RWops *);
     char *(*GetError)();
-    // The decoders of SDL and SDL_mixer for sounds: WAVE, AIFF/8SVX, VOC.
-    using SoundLoader = SDL_AudioSpec *(*)(SDL_RWops *, int, SDL_AudioSpec *, Uint8 **, Uint32 *);
-    SoundLoader LoadWAV_RW, LoadAIFF_RW, LoadVOC_RW;
-    void (*free)(void *);  // the C library's of the namespace, which allocated what these return
 
     SDL_Surface *screen = nullptr;
 
@@ -92,7 +88,6 @@ struct SDL {
         lib.open("libSDL_gfx.so.15");
         lib.open("libSDL_ttf-2.0.so.0");
         lib.open("libSDL_image-1.2.so.0");
-        lib.open("libSDL_mixer-1.2.so.0");
         Init = lib.get<decltype(Init)>("SDL_Init");
         SetVideoMode = lib.get<decltype(SetVideoMode)>("SDL_SetVideoMode");
         CreateRGBSurface = lib.get<decltype(CreateRGBSurface)>("SDL_CreateRGBSurface");
@@ -126,10 +121,6 @@ struct SDL {
         IMG_Load_RW = lib.get<decltype(IMG_Load_RW)>("IMG_Load_RW");
         IMG_LoadTGA_RW = lib.get<decltype(IMG_LoadTGA_RW)>("IMG_LoadTGA_RW");
         GetError = lib.get<decltype(GetError)>("SDL_GetError");
-        LoadWAV_RW = lib.get<SoundLoader>("SDL_LoadWAV_RW");
-        LoadAIFF_RW = lib.get<SoundLoader>("Mix_LoadAIFF_RW");
-        LoadVOC_RW = lib.get<SoundLoader>("Mix_LoadVOC_RW");
-        free = lib.get<decltype(free)>("free");
 
         // The libraries' own C library, in their namespace, has its own
         // environment: the driver is chosen there.
