@@ -117,7 +117,7 @@ const WORK = [
     stops: {20: ['+KeyX'], 320: []}},
 ];
 const SDL_KEYS = {ArrowLeft: 276, ArrowRight: 275, ArrowUp: 273, ArrowDown: 274, Space: 32, KeyX: 120};
-const ROUNDS = 3;
+const ROUNDS = 5;
 
 function startXvfb() {
   const dir = fs.mkdtempSync(path.join(os.tmpdir(), 'orvix-bench-x-'));
