@@ -70,11 +70,18 @@ struct Source {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Sample formats. SDL 1.2 converts a sound to the mixer's format with a fixed
-// table of ten filter steps, one per halving or doubling of the rate and per
-// channel or sample-format step, and writes past the table (or never stops
-// adding steps) for rates far from the mixer's and for 0 channels. Within
-// these bounds at most nine steps are needed.
+// Sample formats, as SDL's converter (SDL_BuildAudioCVT and
+// SDL_ConvertAudio) takes them from every sound and music reader.
+// - classic SDL 1.2.15: SIGSEGV or corrupted memory, or no end. It converts
+//   through a fixed table of ten filter steps, one per halving or doubling of
+//   the rate and per channel or sample-format step, and writes past the table
+//   for rates far from the mixer's 44,100 Hz (1, 2, 50 Hz, 2^31 Hz); a rate
+//   of 0 or 0 channels never stops adding steps.
+// - sdl12-compat (SDL 2.26's converter): corrupted memory at 2^31 Hz, and
+//   crashes with 50 or more channels.
+// Guard: 1,000 to 384,000 Hz and 1 to 8 channels (at most nine steps), on
+// both libraries alike. Classic SDL 1.2 gets no more fixes: the guard stays
+// as long as it is supported.
 bool sample_format_ok(Uint32 rate, Uint32 channels) {
     return channels >= 1 && channels <= 8 && rate >= 1000 && rate <= 384000;
 }
@@ -563,12 +570,42 @@ SDL_Surface *load_image(const char *path) {
 }
 
 // ---------------------------------------------------------------------------
-// WAV and AIFF, walked as the mixer's own readers walk them. Both read chunk
-// headers until they find what they look for, without noticing the end of
-// the file, so a missing chunk makes them loop on stale bytes; the music
-// reader frees its format chunk twice when another chunk comes first, and
-// reads 16 bytes of it whatever its length.
+// Sounds and music. Every sound is decoded whole by the mixer when it loads
+// and then converted by SDL to the mixer's format; music is decoded while it
+// plays and converted buffer by buffer. What the readers take from a file
+// therefore reaches two kinds of code: the reader's own arithmetic, and
+// SDL's converter, whose limits sample_format_ok states (above). Each format
+// below lists the faults of its reader, each with the guard that stands for
+// it; a guard can go once the library it names is fixed (the versions are
+// Debian 12's: SDL 1.2.15, sdl12-compat 1.2.60 over SDL 2.26, SDL_mixer
+// 1.2.12, libvorbis 1.3.7, libFLAC 1.4.2).
+//
+// The sound reader is picked by the first four bytes (RIFF or WAVE: SDL's WAV
+// reader; FORM: AIFF; OggS: Ogg Vorbis; fLaC: FLAC; Crea: VOC); the music
+// reader by the extension (.wav, .ogg, .flac, .mid/.midi/.kar,
+// .mp3/.mpg/.mpeg/.mad), otherwise by the first bytes (RIFF ... WAVE or FORM:
+// the WAV and AIFF reader; OggS, fLaC, MThd, an MPEG frame), otherwise MOD.
+// MP3 (libmad: rates and channels from a fixed table), MIDI and MOD (mixed at
+// the mixer's own rate) never reach SDL's converter with a rate of their own.
+//
+// The browser build runs every check below except the FLAC sound dry run
+// (it has no libFLAC, and decodes FLAC itself): the browser decodes the
+// sounds, so the checks guard no reader there, but the same file is refused
+// by both builds alike.
 namespace {
+
+// ---------------------------------------------------------------------------
+// WAV and AIFF music, and AIFF sounds: the mixer's own readers (SDL_mixer
+// 1.2.12 wavestream.c and load_aiff.c).
+// - hang: both read chunk headers until they find what they look for, without
+//   noticing the end of the file, so a missing chunk makes them loop on stale
+//   bytes. Guard: the chunks they look for are all inside the file.
+// - abort (double free): the WAV music reader frees its format chunk twice
+//   when another chunk than fact or LIST comes first. Guard: the format chunk
+//   comes first.
+// - read past the chunk: the WAV music reader reads 16 bytes of the format
+//   chunk whatever its length. Guard: at least 16 bytes.
+// - the rate and channel count go to SDL's converter. Guard: sample_format_ok.
 
 // The music reader for RIFF WAVE files.
 bool wav_music_ok(const Source &src) {
@@ -637,17 +674,314 @@ bool aiff_ok(const Source &src, bool sound) {
     return (bits == 8 || bits == 16) && sample_format_ok(rate, channels);
 }
 
-// A sound in RIFF WAVE goes to SDL's own reader; only its format is checked:
-// the first fmt chunk.
+// ---------------------------------------------------------------------------
+// WAV sounds: SDL's own reader (SDL_LoadWAV_RW). SDL 2's, under sdl12-compat,
+// checks the ADPCM fields itself and refuses what follows; classic SDL
+// 1.2.15's does not:
+// - the rate and channel count go to SDL's converter. Guard: sample_format_ok
+//   on the first format chunk.
+// - SIGFPE: MS and IMA ADPCM divide the data's length by the block size.
+//   Guard: a block is at least as long as its header and samples need.
+// - reads past the chunk: the format chunk is read as long as the encoding
+//   needs (20 bytes for IMA, 50 for MS: the samples per block and MS's seven
+//   coefficient pairs), whatever its length. Guard: that length; MS has its
+//   seven coefficients (the reader refuses any other number).
+// - reads past the data, writes past the output: each block is decoded by its
+//   samples-per-block count, not by its size, into an output sized by that
+//   count; a count too large for the block, below the header's own samples
+//   (MS 2, IMA 1), or not a whole number of IMA's 8-sample groups (or an odd
+//   number of MS mono nibbles) runs past one or the other. Guard: the count
+//   fits the block exactly as the encoders write it; one or two channels
+//   (MS treats more as mono, IMA refuses them).
+// - reads outside its tables: each block's header picks an MS coefficient
+//   pair (7) or an IMA step (89) by a byte of the file. Guard: every block's
+//   bytes are in range.
+constexpr Uint32 kMsAdpcm = 2, kImaAdpcm = 0x11;
+
+// The header of each block of the data chunk at `at`, as far as the file
+// holds it (classic SDL decodes whole blocks of a whole chunk, SDL 2 also
+// what there is of a cut one): for each channel the byte that indexes the
+// decoder's table.
+bool adpcm_blocks_ok(const Source &src, Uint64 at, Uint32 len, Uint32 align, Uint32 encoding, Uint32 channels) {
+    for (Uint64 block = at; block < at + len; block += align) {
+        Uint8 h[8];  // MS: a predictor per channel; IMA: a step index at byte 2 of each channel's 4
+        if (!src.read(block, h, encoding == kMsAdpcm ? channels : 4 * channels)) return true;
+        for (Uint32 c = 0; c < channels; ++c) {
+            if (encoding == kMsAdpcm ? h[c] >= 7 : h[4 * c + 2] > 88) return false;
+        }
+    }
+    return true;
+}
+
+bool adpcm_ok(const Source &src, Uint64 fmt_at, Uint32 fmt_len, const Uint8 *fmt) {
+    const Uint32 encoding = le16(fmt), channels = le16(fmt + 2), align = le16(fmt + 12);
+    const bool ms = encoding == kMsAdpcm;
+    Uint8 ext[50];
+    Uint32 need = ms ? 50 : 20;
+    if (fmt_len < need || !src.read(fmt_at + 8, ext, need)) return false;
+    Uint32 spb = le16(ext + 18);
+    if (channels < 1 || channels > 2) return false;
+    Uint64 bytes;  // what a block's header and samples take
+    if (ms) {
+        if (le16(ext + 20) != 7 || spb < 2 || (spb - 2) * channels % 2) return false;
+        bytes = 7 * channels + (spb - 2) * channels / 2;
+    } else {
+        if (spb < 1 || (spb - 1) % 8) return false;
+        bytes = 4 * channels + (spb - 1) / 8 * 4 * channels;
+    }
+    if (bytes > align) return false;  // align 0 included
+    // SDL's reader takes the first data chunk after the format chunk.
+    Uint8 h[8];
+    for (Uint64 pos = fmt_at + 8 + fmt_len; src.read(pos, h, 8); pos += 8 + Uint64(le32(h + 4))) {
+        if (le32(h) == tag("data")) return adpcm_blocks_ok(src, pos + 8, le32(h + 4), align, encoding, channels);
+    }
+    return true;  // no data chunk: SDL refuses the file itself
+}
+
 bool wav_sound_ok(const Source &src) {
     Uint8 h[16];
     if (!src.read(0, h, 12) || le32(h + 8) != tag("WAVE")) return false;
     for (Uint64 pos = 12; src.read(pos, h, 8); pos += 8 + Uint64(le32(h + 4))) {
         if (le32(h) != tag("fmt ")) continue;
-        if (le32(h + 4) < 16 || !src.read(pos + 8, h, 16)) return false;
-        return sample_format_ok(le32(h + 4), le16(h + 2));
+        Uint32 len = le32(h + 4);
+        if (len < 16 || !src.read(pos + 8, h, 16)) return false;
+        if (!sample_format_ok(le32(h + 4), le16(h + 2))) return false;
+        return (le16(h) != kMsAdpcm && le16(h) != kImaAdpcm) || adpcm_ok(src, pos, len, h);
     }
     return true;  // no format chunk: SDL's reader refuses the file itself
+}
+
+// ---------------------------------------------------------------------------
+// Ogg Vorbis sounds and music: the mixer's Ogg readers over libvorbisfile
+// (SDL_mixer 1.2.12 load_ogg.c and music_ogg.c).
+// - crash, corrupted memory: the rate and channel count of the stream (and,
+//   for music, of every chained stream after it) go to SDL's converter
+//   unchecked; libvorbis only refuses 0. Classic SDL overruns its table of
+//   conversion steps at 1 or 2 Hz, 2^31 Hz and for a well-formed file at
+//   50 Hz; sdl12-compat corrupts its heap at 2^31 Hz and crashes on music of
+//   50 or 255 channels. Guard: sample_format_ok on every Vorbis
+//   identification header in the file: the first packet of each page that
+//   begins a stream. Pages are found as libogg finds them, by their capture
+//   pattern anywhere in the file (their checksums are not checked: a page
+//   libogg would skip is checked all the same).
+bool vorbis_page_ok(const Source &src, Uint64 at) {
+    Uint8 h[27 + 255];
+    if (!src.read(at, h, 27) || !(h[5] & 2)) return true;  // cut, or not the first page of a stream
+    size_t segments = h[26];
+    if (!src.read(at + 27, h + 27, segments)) return true;
+    Uint32 body = 0;
+    for (size_t i = 0; i < segments; ++i) body += h[27 + i];
+    Uint8 id[16];  // type 1, "vorbis", version, channels, rate
+    if (body < sizeof id || !src.read(at + 27 + segments, id, sizeof id)) return true;
+    if (id[0] != 1 || memcmp(id + 1, "vorbis", 6) != 0) return true;  // another codec
+    return sample_format_ok(le32(id + 12), id[11]);
+}
+
+bool ogg_ok(const Source &src) {
+    Uint8 buf[65536];
+    for (Uint64 at = 0; at < src.size;) {
+        size_t n = src.size - at < sizeof buf ? size_t(src.size - at) : sizeof buf;
+        if (!src.read(at, buf, n)) return false;
+        for (size_t i = 0; i + 4 <= n; ++i)
+            if (buf[i] == 'O' && memcmp(buf + i, "OggS", 4) == 0 && !vorbis_page_ok(src, at + i)) return false;
+        if (at + n >= src.size) break;
+        at += n - 3;  // a pattern across the boundary is found in the next block
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// FLAC music: the mixer's FLAC music reader over libFLAC (music_flac.c).
+// - crash: the stream header's (STREAMINFO's) rate goes to SDL's converter
+//   unchecked once a frame is decoded; libFLAC lets 0 through (classic SDL
+//   and sdl12-compat crash) and 1 (classic SDL). Guard: sample_format_ok on
+//   every STREAMINFO block, found as libFLAC finds it: after any ID3v2 tags,
+//   the "fLaC" signature and the metadata blocks up to the last one, all
+//   inside the file. (libFLAC would also search through junk before the
+//   signature; such a file is refused here.)
+bool flac_music_ok(const Source &src) {
+    Uint8 h[14];
+    Uint64 pos = 0;
+    while (src.read(pos, h, 10) && memcmp(h, "ID3", 3) == 0)  // size: four 7-bit bytes
+        pos += 10 + (Uint64(h[6] & 0x7f) << 21 | Uint64(h[7] & 0x7f) << 14 | Uint64(h[8] & 0x7f) << 7 | (h[9] & 0x7f));
+    if (!src.read(pos, h, 4) || memcmp(h, "fLaC", 4) != 0) return false;
+    for (pos += 4;;) {
+        if (!src.read(pos, h, 4)) return false;
+        Uint32 type = h[0] & 0x7f, len = Uint32(h[1]) << 16 | Uint32(h[2]) << 8 | h[3];
+        bool last = h[0] & 0x80;
+        if (len > src.size - pos - 4) return false;
+        if (type == 0) {  // STREAMINFO: rate (20 bits), channels - 1 (3 bits) at byte 10
+            if (len < 34 || !src.read(pos + 4, h, 14)) return false;
+            Uint32 rate = Uint32(h[10]) << 12 | Uint32(h[11]) << 4 | h[12] >> 4;
+            if (!sample_format_ok(rate, ((h[12] >> 1) & 7) + 1)) return false;
+        }
+        pos += 4 + Uint64(len);
+        if (last) return true;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// VOC sounds: the mixer's VOC reader (load_voc.c), walked block by block as
+// it walks them, with the sample format it keeps.
+// - SIGFPE: an extended block (type 8) divides its rate by the channel count,
+//   which for mono is still 0 unless an earlier block set it; a silence block
+//   (type 3) after a rate of 256 Hz divides by 256 - 256. Guard: both refused.
+// - division by memory nothing wrote: sound that starts with a silence or
+//   continuation block (types 3 and 2) takes its sample size and channel
+//   count from memory no block set; the length is divided by that size at
+//   the end. Guard: the first samples come from a data block (type 1 or 9).
+// - asks for 4 GiB: a data block shorter than its own header (type 1: 2
+//   bytes, type 9: 12) leaves a negative length. Guard: refused.
+// - plays memory nothing wrote: a data block running past the end of the
+//   file leaves the rest of its buffer unwritten. Guard: refused.
+// - writes past its buffer: silence blocks (64 KiB each from 7 bytes) can add
+//   up past the 32-bit length, whose buffer then wraps small. Guard: at most
+//   2 GiB of samples.
+// - the rate and channel count go to SDL's converter (type 9: any 32-bit
+//   rate, 0 to 255 channels; SIGSEGV on classic SDL at 1, 2 and 2^31 Hz, and
+//   0 channels). Guard: sample_format_ok on the format the reader keeps.
+struct VocRun {
+    const Uint8 *d;
+    size_t n, pos;
+    Uint32 rest;           // bytes left in the current block
+    Uint32 rate;           // the rate code, kNoRate before the first
+    Uint32 size;           // bytes per sample, 0 while no data block has set it
+    Uint8 channels;        // of the last data block
+    bool silent, extended;
+    Uint32 spec_rate;      // the format handed on: rate (an int), channels
+    Uint8 spec_channels;
+
+    bool have(size_t k) const { return n - pos >= k; }
+    Uint8 byte() { return d[pos++]; }
+};
+constexpr Uint32 kNoRate = 0xFFFFFFFF;
+
+enum class VocStep { Ok, Refused, Fault };  // Refused: the reader stops there cleanly
+
+// The reader's voc_get_block, step for step (a field it sets before it gives
+// up stays set): skips to the next block that holds samples or silence.
+VocStep voc_block(VocRun &v) {
+    v.silent = false;
+    while (v.rest == 0) {
+        if (!v.have(1)) return VocStep::Ok;  // the end of the file
+        Uint8 type = v.byte();
+        if (type == 0) return VocStep::Ok;  // the terminator
+        if (!v.have(3)) return VocStep::Ok;
+        Uint32 len = le16(v.d + v.pos) | Uint32(v.d[v.pos + 2]) << 16;
+        v.pos += 3;
+        switch (type) {
+        case 1: {  // data: rate code, codec
+            if (!v.have(1)) return VocStep::Refused;
+            Uint8 code = v.byte();
+            if (!v.extended) {
+                if (code == 0 || (v.rate != kNoRate && code != v.rate)) return VocStep::Refused;
+                v.rate = code;
+                v.spec_rate = Uint16(Uint32(1000000.0 / (256 - code)));
+                v.channels = 1;
+            }
+            if (!v.have(1) || v.byte() != 0) return VocStep::Refused;
+            v.extended = false;
+            if (len < 2) return VocStep::Fault;
+            v.rest = len - 2;
+            v.size = 1;
+            return VocStep::Ok;
+        }
+        case 9: {  // data: rate, bits, channels, codec and 4 reserved bytes
+            if (!v.have(4)) return VocStep::Refused;
+            Uint32 rate = le32(v.d + v.pos);
+            v.pos += 4;
+            if (rate == 0 || (v.rate != kNoRate && rate != v.rate)) return VocStep::Refused;
+            v.rate = v.spec_rate = rate;
+            if (!v.have(1)) return VocStep::Refused;
+            Uint8 bits = v.byte();
+            if (bits != 8 && bits != 16) return VocStep::Refused;
+            v.size = bits / 8;
+            if (!v.have(1)) return VocStep::Refused;
+            v.channels = v.byte();
+            if (!v.have(6)) return VocStep::Refused;
+            v.pos += 6;
+            if (len < 12) return VocStep::Fault;
+            v.rest = len - 12;
+            return VocStep::Ok;
+        }
+        case 2:  // continuation
+            v.rest = len;
+            return VocStep::Ok;
+        case 3: {  // silence: length, rate code
+            if (!v.have(2)) return VocStep::Refused;
+            Uint32 period = le16(v.d + v.pos);
+            v.pos += 2;
+            if (!v.have(1)) return VocStep::Refused;
+            Uint8 code = v.byte();
+            if (code == 0) return VocStep::Refused;
+            if (v.rate != kNoRate && code != v.rate) {
+                if (v.rate == 256) return VocStep::Fault;
+                period = Uint16(period * (256 - code) / (256 - v.rate));
+            } else {
+                v.rate = code;
+            }
+            v.rest = period;
+            v.silent = true;
+            return VocStep::Ok;
+        }
+        case 8: {  // extended: rate, codec, stereo flag; a data block follows
+            v.extended = true;
+            if (!v.have(2)) return VocStep::Refused;
+            Uint32 rate = le16(v.d + v.pos);
+            v.pos += 2;
+            if (rate == 0 || (v.rate != kNoRate && rate != v.rate)) return VocStep::Refused;
+            v.rate = rate;
+            if (!v.have(1) || v.byte() != 0 || !v.have(1)) return VocStep::Refused;
+            if (v.byte()) v.spec_channels = 2;
+            if (v.spec_channels == 0) return VocStep::Fault;
+            v.spec_rate = Uint32(256000000 / (65536 - v.rate) / v.spec_channels);
+            break;
+        }
+        case 4:  // marker: 2 bytes, then skipped as any other block
+            if (!v.have(2)) return VocStep::Refused;
+            v.pos += 2;
+            /* fall through */
+        default:  // text, repeat loops, unknown blocks: skipped
+            if (!v.have(len)) return VocStep::Refused;
+            v.pos += len;
+            break;
+        }
+    }
+    return VocStep::Ok;
+}
+
+bool voc_ok(const Uint8 *d, size_t n) {
+    // Not a VOC file, or its first block beyond the end: the reader refuses it.
+    if (n < 22 || memcmp(d, "Creative Voice File\032", 20) != 0 || le16(d + 20) > n) return true;
+    VocRun v = {d, n, le16(d + 20), 0, kNoRate, 0, 0, false, false, 0, 0};
+    VocStep step = voc_block(v);
+    if (step != VocStep::Ok || v.rate == kNoRate) return step != VocStep::Fault;
+    if (v.size == 0) return false;
+    if (v.spec_channels == 0) v.spec_channels = v.channels;
+    // The reader sizes its buffer by each block it reads between two calls of
+    // voc_read, which fetches a block itself only when none is pending.
+    Uint64 total = v.rest;
+    for (;;) {
+        if (v.rest == 0) {
+            step = voc_block(v);
+            if (step == VocStep::Fault) return false;
+            if (step == VocStep::Refused || v.rest == 0) break;  // the sound ends here
+            return false;  // samples written past the buffer, which was sized without them
+        }
+        Uint32 done = v.rest;
+        if (!v.silent) {
+            if (v.rest > v.n - v.pos) return false;  // cut: the rest of the buffer stays unwritten
+            v.pos += v.rest;
+            if (v.size == 2) done >>= 1;
+        }
+        v.rest = 0;
+        if (done == 0) break;
+        step = voc_block(v);
+        if (step != VocStep::Ok) return step == VocStep::Refused;
+        total += v.rest;
+        if (total > 0x7fffffff) return false;
+    }
+    return sample_format_ok(v.spec_rate, v.spec_channels);
 }
 
 }  // namespace
@@ -655,17 +989,27 @@ bool wav_sound_ok(const Source &src) {
 bool wav_music_readable(const Uint8 *d, size_t n) { return wav_music_ok({d, nullptr, n}); }
 bool aiff_readable(const Uint8 *d, size_t n, bool sound) { return aiff_ok({d, nullptr, n}, sound); }
 bool wav_sound_readable(const Uint8 *d, size_t n) { return wav_sound_ok({d, nullptr, n}); }
+bool ogg_readable(const Uint8 *d, size_t n) { return ogg_ok({d, nullptr, n}); }
+bool flac_music_readable(const Uint8 *d, size_t n) { return flac_music_ok({d, nullptr, n}); }
+bool voc_readable(const Uint8 *d, size_t n) { return voc_ok(d, n); }
 
 // ---------------------------------------------------------------------------
-// FLAC sounds. The mixer's FLAC reader allocates its sample buffer when a
-// frame starting at sample 0 arrives and writes every frame after the last,
-// so a stream whose first frame starts later is written through a null
-// pointer, and one with more samples than its header declares past the end
-// of the buffer. A dry run of the same decoder over the same bytes sees the
-// same frames: the file goes to the mixer only if the frames start at sample
-// 0, decode without error and add up to exactly the declared length.
+// FLAC sounds: the mixer's FLAC sound reader over libFLAC (load_flac.c). A
+// dry run of the same decoder over the same bytes sees the same frames.
+// - null write: the sample buffer is allocated when a frame starting at
+//   sample 0 arrives, and written by every frame; a stream whose first frame
+//   starts later is written through a null pointer. Guard: the frames start
+//   at sample 0.
+// - writes past the buffer: one with more samples than its header declares
+//   is written past it. Guard: the frames add up to exactly the declared
+//   length, which fits the reader's 32-bit size.
+// - plays memory nothing wrote: one with fewer samples, or frames that fail
+//   to decode, leaves the rest of the buffer unwritten. Guard: the same, and
+//   no decoding error.
+// - the rate and channel count go to SDL's converter. Guard: sample_format_ok.
 // The browser build has neither libFLAC nor this reader: the browser decodes
-// FLAC itself (web/mixer.cpp), so there is nothing to guard there.
+// FLAC itself (web/mixer.cpp), so there is nothing to guard there, and a FLAC
+// sound refused natively may play in the browser.
 #ifndef ORVIX_BROWSER_DECODES
 namespace {
 
@@ -752,6 +1096,10 @@ Mix_Chunk *load_sound(const char *path) {
         ok = wav_sound_ok(src);
     else if (magic == tag("FORM"))
         ok = aiff_ok(src, true);
+    else if (magic == tag("OggS"))
+        ok = ogg_ok(src);
+    else if (magic == tag("Crea"))
+        ok = voc_ok(f.data, f.size);
 #ifndef ORVIX_BROWSER_DECODES
     else if (magic == tag("fLaC"))
         ok = flac_sound_readable(f.data, f.size);
@@ -765,9 +1113,8 @@ Mix_Chunk *load_sound(const char *path) {
     return chunk;
 }
 
-// Music: the mixer picks its reader by the extension, then by the first bytes
-// (RIFF ... WAVE or FORM for its WAV and AIFF reader), and streams the file
-// from disk while it plays.
+// Music: the mixer picks its reader by the extension, then by the first
+// bytes, and streams the file from disk while it plays.
 Mix_Music *load_music(const char *path) {
     FILE *file = fopen(path, "rb");
     if (!file) return nullptr;
@@ -775,18 +1122,26 @@ Mix_Music *load_music(const char *path) {
     bool ok = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
     Source src = {nullptr, file, ok ? Uint64(st.st_size) : 0};
     const char *ext = extension(path);
+    auto is = [ext](const char *e) { return ext && strcasecmp(ext, e) == 0; };
+    enum { Other, Wav, Ogg, Flac } reader = is("WAV") ? Wav : is("OGG") ? Ogg : is("FLAC") ? Flac : Other;
     Uint8 h[12];
-    bool by_magic = !ext || !(strcasecmp(ext, "MID") == 0 || strcasecmp(ext, "MIDI") == 0 ||
-                              strcasecmp(ext, "KAR") == 0 || strcasecmp(ext, "OGG") == 0 ||
-                              strcasecmp(ext, "FLAC") == 0 || strcasecmp(ext, "MPG") == 0 ||
-                              strcasecmp(ext, "MPEG") == 0 || strcasecmp(ext, "MP3") == 0 ||
-                              strcasecmp(ext, "MAD") == 0);
-    bool wav_reader = ext && strcasecmp(ext, "WAV") == 0;
-    if (ok && by_magic && !wav_reader && src.read(0, h, 12))
-        wav_reader = (le32(h) == tag("RIFF") && le32(h + 8) == tag("WAVE")) || le32(h) == tag("FORM");
-    if (ok && wav_reader) {
+    bool by_magic = !(reader != Other || is("MID") || is("MIDI") || is("KAR") || is("MPG") || is("MPEG") ||
+                      is("MP3") || is("MAD"));
+    if (ok && by_magic && src.read(0, h, 12)) {
+        if ((le32(h) == tag("RIFF") && le32(h + 8) == tag("WAVE")) || le32(h) == tag("FORM"))
+            reader = Wav;
+        else if (le32(h) == tag("OggS"))
+            reader = Ogg;
+        else if (le32(h) == tag("fLaC"))
+            reader = Flac;
+    }
+    if (ok && reader == Wav) {
         // The WAV reader looks at the first four bytes only.
         ok = src.read(0, h, 4) && (le32(h) == tag("FORM") ? aiff_ok(src, false) : wav_music_ok(src));
+    } else if (ok && reader == Ogg) {
+        ok = ogg_ok(src);
+    } else if (ok && reader == Flac) {
+        ok = flac_music_ok(src);
     }
     fclose(file);
     return ok ? Mix_LoadMUS(path) : nullptr;
