@@ -675,78 +675,24 @@ bool aiff_ok(const Source &src, bool sound) {
 }
 
 // ---------------------------------------------------------------------------
-// WAV sounds: SDL's own reader (SDL_LoadWAV_RW). SDL 2's, under sdl12-compat,
-// checks the ADPCM fields itself and refuses what follows; classic SDL
-// 1.2.15's does not:
+// WAV sounds: SDL's own reader (SDL_LoadWAV_RW).
 // - the rate and channel count go to SDL's converter. Guard: sample_format_ok
 //   on the first format chunk.
-// - SIGFPE: MS and IMA ADPCM divide the data's length by the block size.
-//   Guard: a block is at least as long as its header and samples need.
-// - reads past the chunk: the format chunk is read as long as the encoding
-//   needs (20 bytes for IMA, 50 for MS: the samples per block and MS's seven
-//   coefficient pairs), whatever its length. Guard: that length; MS has its
-//   seven coefficients (the reader refuses any other number).
-// - reads past the data, writes past the output: each block is decoded by its
-//   samples-per-block count, not by its size, into an output sized by that
-//   count; a count too large for the block, below the header's own samples
-//   (MS 2, IMA 1), or not a whole number of IMA's 8-sample groups (or an odd
-//   number of MS mono nibbles) runs past one or the other. Guard: the count
-//   fits the block exactly as the encoders write it; one or two channels
-//   (MS treats more as mono, IMA refuses them).
-// - reads outside its tables: each block's header picks an MS coefficient
-//   pair (7) or an IMA step (89) by a byte of the file. Guard: every block's
-//   bytes are in range.
+// - SIGFPE (classic SDL 1.2.15): MS and IMA ADPCM divide the data's length by
+//   the block size. Guard: a block size of at least 1. (Debian's classic SDL
+//   checks the rest of the ADPCM fields itself: blocks against their samples
+//   and its buffers, predictors, step indices, the format chunk's length; SDL
+//   2's reader, under sdl12-compat, checks all of them.)
 constexpr Uint32 kMsAdpcm = 2, kImaAdpcm = 0x11;
-
-// The header of each block of the data chunk at `at`, as far as the file
-// holds it (classic SDL decodes whole blocks of a whole chunk, SDL 2 also
-// what there is of a cut one): for each channel the byte that indexes the
-// decoder's table.
-bool adpcm_blocks_ok(const Source &src, Uint64 at, Uint32 len, Uint32 align, Uint32 encoding, Uint32 channels) {
-    for (Uint64 block = at; block < at + len; block += align) {
-        Uint8 h[8];  // MS: a predictor per channel; IMA: a step index at byte 2 of each channel's 4
-        if (!src.read(block, h, encoding == kMsAdpcm ? channels : 4 * channels)) return true;
-        for (Uint32 c = 0; c < channels; ++c) {
-            if (encoding == kMsAdpcm ? h[c] >= 7 : h[4 * c + 2] > 88) return false;
-        }
-    }
-    return true;
-}
-
-bool adpcm_ok(const Source &src, Uint64 fmt_at, Uint32 fmt_len, const Uint8 *fmt) {
-    const Uint32 encoding = le16(fmt), channels = le16(fmt + 2), align = le16(fmt + 12);
-    const bool ms = encoding == kMsAdpcm;
-    Uint8 ext[50];
-    Uint32 need = ms ? 50 : 20;
-    if (fmt_len < need || !src.read(fmt_at + 8, ext, need)) return false;
-    Uint32 spb = le16(ext + 18);
-    if (channels < 1 || channels > 2) return false;
-    Uint64 bytes;  // what a block's header and samples take
-    if (ms) {
-        if (le16(ext + 20) != 7 || spb < 2 || (spb - 2) * channels % 2) return false;
-        bytes = 7 * channels + (spb - 2) * channels / 2;
-    } else {
-        if (spb < 1 || (spb - 1) % 8) return false;
-        bytes = 4 * channels + (spb - 1) / 8 * 4 * channels;
-    }
-    if (bytes > align) return false;  // align 0 included
-    // SDL's reader takes the first data chunk after the format chunk.
-    Uint8 h[8];
-    for (Uint64 pos = fmt_at + 8 + fmt_len; src.read(pos, h, 8); pos += 8 + Uint64(le32(h + 4))) {
-        if (le32(h) == tag("data")) return adpcm_blocks_ok(src, pos + 8, le32(h + 4), align, encoding, channels);
-    }
-    return true;  // no data chunk: SDL refuses the file itself
-}
 
 bool wav_sound_ok(const Source &src) {
     Uint8 h[16];
     if (!src.read(0, h, 12) || le32(h + 8) != tag("WAVE")) return false;
     for (Uint64 pos = 12; src.read(pos, h, 8); pos += 8 + Uint64(le32(h + 4))) {
         if (le32(h) != tag("fmt ")) continue;
-        Uint32 len = le32(h + 4);
-        if (len < 16 || !src.read(pos + 8, h, 16)) return false;
-        if (!sample_format_ok(le32(h + 4), le16(h + 2))) return false;
-        return (le16(h) != kMsAdpcm && le16(h) != kImaAdpcm) || adpcm_ok(src, pos, len, h);
+        if (le32(h + 4) < 16 || !src.read(pos + 8, h, 16)) return false;
+        bool adpcm = le16(h) == kMsAdpcm || le16(h) == kImaAdpcm;
+        return sample_format_ok(le32(h + 4), le16(h + 2)) && !(adpcm && le16(h + 12) == 0);
     }
     return true;  // no format chunk: SDL's reader refuses the file itself
 }
@@ -758,8 +704,8 @@ bool wav_sound_ok(const Source &src) {
 //   for music, of every chained stream after it) go to SDL's converter
 //   unchecked; libvorbis only refuses 0. Classic SDL overruns its table of
 //   conversion steps at 1 or 2 Hz, 2^31 Hz and for a well-formed file at
-//   50 Hz; sdl12-compat corrupts its heap at 2^31 Hz and crashes on music of
-//   50 or 255 channels. Guard: sample_format_ok on every Vorbis
+//   50 Hz; sdl12-compat corrupts its heap at 2^31 Hz and aborts on music of
+//   more than 8 channels (9 as sox writes it). Guard: sample_format_ok on every Vorbis
 //   identification header in the file: the first packet of each page that
 //   begins a stream. Pages are found as libogg finds them, by their capture
 //   pattern anywhere in the file (their checksums are not checked: a page

@@ -63,13 +63,14 @@ done
 "$SOX" -n -r 44100 -c 2 -b 16 "$out/long.wav" synth 3 sine 300 vol 0.05
 
 # The beep as FLAC and AIFF sounds, as MS and IMA ADPCM WAV, and as Ogg
-# Vorbis; and a well-formed Ogg Vorbis file at 50 Hz.
+# Vorbis; and well-formed Ogg Vorbis files at 50 Hz and with 9 channels.
 "$SOX" "$out/beep.wav" "$out/beep.flac"
 "$SOX" "$out/beep.wav" "$out/beep.aiff"
 "$SOX" "$out/beep.wav" -e ms-adpcm "$out/beep_ms.wav"
 "$SOX" "$out/beep.wav" -e ima-adpcm "$out/beep_ima.wav"
 "$SOX" "$out/beep.wav" "$out/beep.ogg"
 "$SOX" -n -r 50 -c 1 "$out/low.ogg" synth 2 sine 10
+"$SOX" -n -r 44100 -c 9 "$out/nine.ogg" synth 0.1 sine 440
 
 # An 8-pixel bitmap font, a space and a hollow square for "a" and "b", as BDF
 # and as bitmap-only OpenType (OTB).
