@@ -283,6 +283,18 @@ static void make_opaque(SDL_Surface *s) {
     SDL_UnlockSurface(s);
 }
 
+// BMP palettes: SDL_image copies each palette entry's fourth byte, reserved
+// and 0 in the files, into the colour's `unused` field, which sdl12-compat
+// takes as the colour's alpha: a 1-, 4- or 8-bit BMP (OS/2 2.x ones too)
+// would load fully transparent there, and opaque on classic SDL, which
+// ignores the field. Guard: every palette colour opaque (a colour key, where
+// the surface has one, still makes its pixels transparent). It can go when
+// sdl12-compat ignores the field, as SDL 1.2 did.
+static void palette_opaque(SDL_Surface *s) {
+    if (SDL_Palette *p = s->format->palette)
+        for (int i = 0; i < p->ncolors; ++i) p->colors[i].unused = 255;
+}
+
 // ---------------------------------------------------------------------------
 // PNG, decoded here through libpng. SDL_image's reader ignores short reads,
 // so past the end of a cut file libpng takes stale buffer contents for chunk
@@ -536,6 +548,7 @@ static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *pa
     } else if (IMG_isBMP(rw)) {
         s = IMG_LoadBMP_RW(rw);
         if (s && bmp_without_alpha(f.data, f.size)) make_opaque(s);
+        if (s) palette_opaque(s);
     } else if (IMG_isGIF(rw)) {
         s = gif_readable(f.data, f.size, &size) && surface_possible(size) ? IMG_LoadGIF_RW(rw) : nullptr;
     } else if (IMG_isJPG(rw)) {

@@ -45,7 +45,33 @@ printf 'this is not an image\n' >"$out/not_an_image.png"
 "$CONVERT" "$out/halves.bmp" -colorspace CMYK -quality 95 "$out/cmyk.jpg"
 "$CONVERT" "$out/halves.bmp" -alpha set -channel A -evaluate set 0 +channel -define bmp3:alpha=true \
   "BMP3:$out/padded.bmp"
-for f in grey_trns.png deep_trns.png cmyk.jpg padded.bmp; do
+# BMPs with 1-, 4- and 8-bit palettes, and an 8-bit OS/2 2.x BMP (64-byte
+# header, 4-byte palette entries) written here byte by byte, 4 x 2 pixels:
+# green, green, blue, blue over red, blue, green, red.
+"$CONVERT" -size 16x16 xc:red -fill blue -draw 'rectangle 4,4 11,11' -type Palette "BMP3:$out/palette1.bmp"
+"$CONVERT" -size 16x16 xc:red -fill blue -draw 'rectangle 4,4 11,11' -fill yellow -draw 'rectangle 0,0 3,3' \
+  -fill lime -draw 'rectangle 12,12 15,15' -type Palette "BMP3:$out/palette4.bmp"
+"$CONVERT" -size 16x16 gradient:red-blue -fill yellow -draw 'rectangle 0,0 3,3' -type Palette "BMP3:$out/palette8.bmp"
+le() {  # le VALUE BYTES: VALUE as little-endian bytes
+  v=$1 n=$2
+  while [ "$n" -gt 0 ]; do
+    printf "\\$(printf %03o $((v & 255)))"
+    v=$((v >> 8)) n=$((n - 1))
+  done
+}
+{
+  printf 'BM'; le 98 4; le 0 4; le 90 4
+  le 64 4; le 4 4; le 2 4; le 1 2; le 8 2; le 0 4; le 8 4; le 2835 4; le 2835 4; le 3 4; le 0 4; le 0 24
+  printf '\000\000\377\000\377\000\000\000\000\377\000\000'  # red, blue, green as B, G, R, 0
+  printf '\000\001\002\000\002\002\001\001'                      # the bottom row first
+} >"$out/os2.bmp"
+printf '\000\377\000\377\000\377\000\377\000\000\377\377\000\000\377\377' >"$out/os2.bmp.rgba"
+printf '\377\000\000\377\000\000\377\377\000\377\000\377\377\000\000\377' >>"$out/os2.bmp.rgba"
+
+# ImageMagick's RGBA decode of every other image the tests load.
+for f in grey_trns.png deep_trns.png cmyk.jpg padded.bmp sprite.png grey.png palette.png deep.png interlaced.png \
+  halves.bmp sprite.bmp flat.jpg sprite.gif sprite.xpm halves.pcx sprite24.pcx halves.tga \
+  palette1.bmp palette4.bmp palette8.bmp; do
   "$CONVERT" "$out/$f" -depth 8 "RGBA:$out/$f.rgba"
 done
 
