@@ -3,7 +3,14 @@
 // file either loads with the right contents or fails like a missing file,
 // instead of hanging or crashing the game inside the library.
 //
-// Two kinds of guard, chosen per format (docs/behaviour.md lists them):
+// Each format's section below lists the faults of the library that reads it,
+// each with the guard that stands for it and what would let the guard go;
+// docs/behaviour.md has the same list with the tests that show each fault.
+// The library versions are Debian 12's: SDL 1.2.15 (with Debian's patches),
+// sdl12-compat 1.2.60 over SDL 2.26, SDL_image 1.2.12, SDL_mixer 1.2.12,
+// SDL_ttf 2.0.11, libvorbis 1.3.7, libFLAC 1.4.2.
+//
+// Two kinds of guard, chosen per format:
 // - a structure check that walks the file the way the library's own reader
 //   will, and refuses it where that reader would run past the end of the data,
 //   loop on stale bytes or index out of range;
@@ -22,7 +29,9 @@
 // - ORVIX_32BIT_SURFACES: every surface has 32 bits per pixel and none has a
 //   colour key (the browser's, web/surface.cpp), so PNG becomes RGBA;
 // - ORVIX_BROWSER_DECODES: the browser decodes sounds, so there is no mixer
-//   FLAC reader to guard and no FLAC dry run.
+//   FLAC reader to guard and no libFLAC for the FLAC sound dry run. The other
+//   sound checks guard no reader there either, but they run, so that the same
+//   file is refused in both builds.
 // Everything else runs the same in every build.
 #include "assets.h"
 
@@ -87,10 +96,15 @@ bool sample_format_ok(Uint32 rate, Uint32 channels) {
 }
 
 // ---------------------------------------------------------------------------
-// GIF, as SDL_image reads it: blocks up to the first image, whose data is a
-// chain of sub-blocks. At the end of the file its extension reader never
-// stops asking for one more sub-block, and an image without columns or rows,
-// or with a code size larger than its tables, is written out of bounds.
+// GIF, read by SDL_image (IMG_gif.c): blocks up to the first image, whose data
+// is a chain of sub-blocks.
+// - hang: at the end of the file its extension reader never stops asking for
+//   one more sub-block. Guard: every block up to the first image, and that
+//   image's data, ends inside the file.
+// - writes out of bounds: an image without columns or rows, or with an LZW
+//   code size larger than its tables. Guard: at least 1 x 1, code size 1 to 11.
+// - null write: a surface SDL refuses. Guard: surface_possible (below).
+// All can go with a fixed reader (SDL_image 2's is).
 static bool skip_sub_blocks(const Uint8 *d, size_t n, size_t &pos) {
     for (;;) {
         if (pos >= n) return false;
@@ -130,11 +144,15 @@ bool gif_readable(const Uint8 *d, size_t n, ImageSize *size) {
 }
 
 // ---------------------------------------------------------------------------
-// XPM, as SDL_image reads it from a file: each line is the text between the
-// next two double quotes, except pixel rows, which are read as exactly
-// width * chars-per-pixel characters plus the closing quote and two more
-// bytes. It does not check that a row was there, nor that a pixel's key is
-// one of the colours: either takes it through a null pointer.
+// XPM, read by SDL_image (IMG_xpm.c) from a file: each line is the text
+// between the next two double quotes, except pixel rows, which are read as
+// exactly width * chars-per-pixel characters plus the closing quote and two
+// more bytes.
+// - null read: a pixel row that is not there (a cut file, more rows or
+//   columns announced than given, a stray quote), or a pixel whose key is not
+//   one of the colours. Guard: every row there, every key a colour, the
+//   counts within the file.
+// - null write: a surface SDL refuses. Guard: surface_possible (below).
 namespace {
 
 struct XpmReader {
@@ -220,9 +238,11 @@ bool xpm_readable(const Uint8 *d, size_t n, ImageSize *size) {
 }
 
 // ---------------------------------------------------------------------------
-// PCX: SDL_image decodes each row into a buffer of BytesPerLine bytes per
-// plane, then reads width pixels from it, so a header whose BytesPerLine is
-// too short for its width makes it read past that buffer.
+// PCX, read by SDL_image (IMG_pcx.c): each row is decoded into a buffer of
+// BytesPerLine bytes per plane, then width pixels are read from it.
+// - reads past its buffer (pixels from whatever lies beyond): a BytesPerLine
+//   too short for the width. Guard: BytesPerLine * 8 >= width * bits, and a
+//   size of at least 1 x 1.
 bool pcx_readable(const Uint8 *d, size_t n) {
     if (n < 128) return false;
     Sint32 width = Sint32(le16(d + 8)) - Sint32(le16(d + 4)) + 1;
@@ -232,10 +252,12 @@ bool pcx_readable(const Uint8 *d, size_t n) {
 }
 
 // ---------------------------------------------------------------------------
-// BMP: a 32-bit file without an alpha mask keeps padding in its fourth byte,
-// which SDL_image reads as alpha (fully transparent, or whatever the writer
-// left there). Returns the masks SDL_image's pixels should have lost their
-// alpha for: true when the file has no alpha.
+// BMP colours, as SDL_image (IMG_bmp.c) reads them.
+// - wrong alpha: a 32-bit file without an alpha mask keeps padding in its
+//   fourth byte, which SDL_image reads as alpha (fully transparent, or
+//   whatever the writer left there). Guard: such a file's pixels are made
+//   opaque (make_opaque); bmp_without_alpha tells which files.
+// - fully transparent palettes on sdl12-compat: see palette_opaque below.
 bool bmp_without_alpha(const Uint8 *d, size_t n) {
     if (n < 54 || d[0] != 'B' || d[1] != 'M') return false;
     Uint32 header = le32(d + 14), bits = le16(d + 28), compression = le32(d + 30);
@@ -246,9 +268,12 @@ bool bmp_without_alpha(const Uint8 *d, size_t n) {
 }
 
 // ---------------------------------------------------------------------------
-// JPEG: SDL_image hands the four channels of a CMYK file over unconverted, as
-// if they were blue, green, red and alpha. 0: not CMYK; 1: plain CMYK; 2: CMYK
-// written with an Adobe marker, whose channels are stored inverted.
+// JPEG colours, as SDL_image (IMG_jpg.c) reads them.
+// - wrong colours: the four channels of a CMYK file are handed over
+//   unconverted, as if they were blue, green, red and alpha. Guard: CMYK files
+//   are turned into RGB (cmyk_to_rgb). jpeg_cmyk_kind gives 0: not CMYK;
+//   1: plain CMYK; 2: CMYK written with an Adobe marker, whose channels are
+//   stored inverted.
 int jpeg_cmyk_kind(const Uint8 *d, size_t n) {
     if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) return 0;
     bool adobe = false;
@@ -296,14 +321,16 @@ static void palette_opaque(SDL_Surface *s) {
 }
 
 // ---------------------------------------------------------------------------
-// PNG, decoded here through libpng. SDL_image's reader ignores short reads,
-// so past the end of a cut file libpng takes stale buffer contents for chunk
-// lengths and data and can work through them for ever. Here a read past the
-// end is an error. The surface is the one SDL_image makes for the same file
-// (same transformations, layout, palette and colour key), except where that
-// one has the wrong colours: greyscale with a transparent colour (SDL_image
-// gives a 16-bit red and green surface) and 16-bit colour with a transparent
-// colour (its key is compared with truncated values); both become RGBA here.
+// PNG, read by SDL_image (IMG_png.c) over libpng.
+// - hang: its read callback ignores short reads, so past the end of a cut
+//   file libpng takes stale buffer contents for chunk lengths and data and
+//   can work through them for ever. Guard: the file is decoded here through
+//   libpng, and a read past the end is an error.
+// - wrong colours: greyscale with a transparent colour comes out as a 16-bit
+//   red and green surface, and 16-bit colour with a transparent colour gets a
+//   key compared with truncated values. Guard: both become RGBA here.
+// Otherwise the surface is the one SDL_image makes for the same file (same
+// transformations, layout, palette and colour key).
 namespace {
 
 struct PngInput {
@@ -505,10 +532,10 @@ static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *) 
     return s;
 }
 #else
-// SDL_image's GIF and XPM readers use the surface they ask SDL for without
-// looking whether they got one; SDL refuses rows wider than its 16-bit pitch
-// can hold, and sizes it cannot allocate. The same request, made first,
-// tells whether theirs will succeed.
+// - null write (GIF, XPM): SDL_image's readers use the surface they ask SDL
+//   for without looking whether they got one; SDL refuses rows wider than its
+//   16-bit pitch can hold, and sizes it cannot allocate. Guard: the same
+//   request, made first, tells whether theirs will succeed.
 static bool surface_possible(const ImageSize &size) {
     SDL_Surface *probe = SDL_CreateRGBSurface(SDL_SWSURFACE, size.w, size.h, size.depth, 0, 0, 0, 0);
     if (probe) SDL_FreeSurface(probe);
@@ -1107,15 +1134,20 @@ Mix_Music *load_music(const char *path) {
 }
 
 // ---------------------------------------------------------------------------
-// Fonts. SDL_ttf sizes a font without outlines by picking one of its bitmap
-// strikes, with the point size as the strike's index: a negative size reads
-// before the list of strikes, and a font with no strike at all reads before
-// it whatever the size. Its size request fails for bitmap-only OpenType fonts
-// (OTB), whose glyphs then load as empty outlines and draw nothing; and it
-// copies a bitmap glyph's rows without looking whether FreeType gave it any
-// pixel memory (a BDF glyph with a size but no bitmap). FreeType looks at
-// such a font first, through the same calls. A file FreeType cannot open at
-// all is left to SDL_ttf, which refuses it with its own error.
+// Fonts, read by SDL_ttf over FreeType. FreeType looks at a font without
+// outlines first, through the same calls; outline fonts are not looked at
+// further, and a file FreeType cannot open at all is left to SDL_ttf, which
+// refuses it with its own error.
+// - reads before its list: SDL_ttf sizes a font without outlines by picking
+//   one of its bitmap strikes, with the point size as the strike's index: a
+//   negative size, or a font with no strike at all. Guard: negative sizes
+//   pick the first strike; a font without one is refused.
+// - draws nothing: its size request fails for bitmap-only OpenType fonts
+//   (OTB), whose glyphs then load as empty outlines. Guard: every glyph must
+//   load as a bitmap.
+// - null read: it copies a bitmap glyph's rows without looking whether
+//   FreeType gave it any pixel memory (a BDF glyph with a size but no bitmap).
+//   Guard: every glyph with rows has pixel memory.
 bool font_usable(const Uint8 *d, size_t n, int *size) {
     FT_Library lib;
     if (FT_Init_FreeType(&lib) != 0) return true;

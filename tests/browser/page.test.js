@@ -105,6 +105,8 @@ const FATAL = [
     `Couldn't load image ${path.join(env.build, 'web/truncated.png')}. Exiting.`]},
   {site: 'junk_first', lines: ['Orvix init (200x100)',
     `Couldn't load music ${path.join(env.build, 'web/junk_first.wav')}. Exiting.`]},
+  {site: 'low_ogg', lines: ['Orvix init (200x100)',
+    `Couldn't load sound ${path.join(env.build, 'assets/low.ogg')}. Exiting.`]},
   {site: 'opengl', lines: ['Orvix init (64x48), OpenGL mode',
     "Couldn't set 64x48 video mode: OpenGL is not available in the browser build"]},
 ];
