@@ -15,7 +15,7 @@ let server, base, browser;
 
 before(async () => {
   ({server, base} = await h.serve({
-    input: env.site('input'), fatal: env.site('fatal'), truncated: env.site('truncated'), junk_first: env.site('junk_first'), opengl: env.site('opengl'), gl_spin: env.site('gl_spin'), sound: env.site('sound'),
+    input: env.site('input'), fatal: env.site('fatal'), truncated: env.site('truncated'), junk_first: env.site('junk_first'), low_ogg: env.site('low_ogg'), opengl: env.site('opengl'), gl_spin: env.site('gl_spin'), sound: env.site('sound'),
   }));
   browser = await h.launch();
 });
