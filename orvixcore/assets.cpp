@@ -834,8 +834,8 @@ struct VocRun {
     Uint32 size;           // bytes per sample, 0 while no data block has set it
     Uint8 channels;        // of the last data block
     bool silent, extended;
-    Uint32 spec_rate;      // the format handed on: rate (an int), channels
-    Uint8 spec_channels;
+    Uint32 kept_rate;      // the format handed on: rate (an int), channels
+    Uint8 kept_channels;
 
     bool have(size_t k) const { return n - pos >= k; }
     Uint8 byte() { return d[pos++]; }
@@ -862,7 +862,7 @@ VocStep voc_block(VocRun &v) {
             if (!v.extended) {
                 if (code == 0 || (v.rate != kNoRate && code != v.rate)) return VocStep::Refused;
                 v.rate = code;
-                v.spec_rate = Uint16(Uint32(1000000.0 / (256 - code)));
+                v.kept_rate = Uint16(Uint32(1000000.0 / (256 - code)));
                 v.channels = 1;
             }
             if (!v.have(1) || v.byte() != 0) return VocStep::Refused;
@@ -877,7 +877,7 @@ VocStep voc_block(VocRun &v) {
             Uint32 rate = le32(v.d + v.pos);
             v.pos += 4;
             if (rate == 0 || (v.rate != kNoRate && rate != v.rate)) return VocStep::Refused;
-            v.rate = v.spec_rate = rate;
+            v.rate = v.kept_rate = rate;
             if (!v.have(1)) return VocStep::Refused;
             Uint8 bits = v.byte();
             if (bits != 8 && bits != 16) return VocStep::Refused;
@@ -918,9 +918,9 @@ VocStep voc_block(VocRun &v) {
             if (rate == 0 || (v.rate != kNoRate && rate != v.rate)) return VocStep::Refused;
             v.rate = rate;
             if (!v.have(1) || v.byte() != 0 || !v.have(1)) return VocStep::Refused;
-            if (v.byte()) v.spec_channels = 2;
-            if (v.spec_channels == 0) return VocStep::Fault;
-            v.spec_rate = Uint32(256000000 / (65536 - v.rate) / v.spec_channels);
+            if (v.byte()) v.kept_channels = 2;
+            if (v.kept_channels == 0) return VocStep::Fault;
+            v.kept_rate = Uint32(256000000 / (65536 - v.rate) / v.kept_channels);
             break;
         }
         case 4:  // marker: 2 bytes, then skipped as any other block
@@ -943,7 +943,7 @@ bool voc_ok(const Uint8 *d, size_t n) {
     VocStep step = voc_block(v);
     if (step != VocStep::Ok || v.rate == kNoRate) return step != VocStep::Fault;
     if (v.size == 0) return false;
-    if (v.spec_channels == 0) v.spec_channels = v.channels;
+    if (v.kept_channels == 0) v.kept_channels = v.channels;
     // The reader sizes its buffer by each block it reads between two calls of
     // voc_read, which fetches a block itself only when none is pending.
     Uint64 total = v.rest;
@@ -967,7 +967,7 @@ bool voc_ok(const Uint8 *d, size_t n) {
         total += v.rest;
         if (total > 0x7fffffff) return false;
     }
-    return sample_format_ok(v.spec_rate, v.spec_channels);
+    return sample_format_ok(v.kept_rate, v.kept_channels);
 }
 
 }  // namespace
