@@ -745,9 +745,9 @@ bool wav_sound_ok(const Source &src) {
 //   unchecked; libvorbis only refuses 0. Classic SDL overruns its table of
 //   conversion steps at 1 or 2 Hz, 2^31 Hz and for a well-formed file at
 //   50 Hz; sdl12-compat corrupts its heap at 2^31 Hz and aborts on music of
-//   more than 8 channels (9 as sox writes it). Guard: sample_format_ok on every Vorbis
-//   identification header in the file: the first packet of each page that
-//   begins a stream. Pages are found as libogg finds them, by their capture
+//   more than 8 channels (9 as sox writes it). Guard: sample_format_ok on
+//   every Vorbis identification header in the file: the first packet of each
+//   page that begins a stream. Pages are found as libogg finds them, by their capture
 //   pattern anywhere in the file (their checksums are not checked: a page
 //   libogg would skip is checked all the same).
 bool vorbis_page_ok(const Source &src, Uint64 at) {
@@ -779,8 +779,9 @@ bool ogg_ok(const Source &src) {
 // ---------------------------------------------------------------------------
 // FLAC music: the mixer's FLAC music reader over libFLAC (music_flac.c).
 // - crash: the stream header's (STREAMINFO's) rate goes to SDL's converter
-//   unchecked once a frame is decoded; libFLAC lets 0 through (classic SDL
-//   and sdl12-compat crash) and 1 (classic SDL). Guard: sample_format_ok on
+//   unchecked once a frame is decoded, and libFLAC lets any rate through:
+//   sdl12-compat aborts at 0 Hz, classic SDL overruns its table of conversion
+//   steps at rates far from the mixer's. Guard: sample_format_ok on
 //   every STREAMINFO block, found as libFLAC finds it: after any ID3v2 tags,
 //   the "fLaC" signature and the metadata blocks up to the last one, all
 //   inside the file. (libFLAC would also search through junk before the
