@@ -3,7 +3,14 @@
 // file either loads with the right contents or fails like a missing file,
 // instead of hanging or crashing the game inside the library.
 //
-// Two kinds of guard, chosen per format (docs/behaviour.md lists them):
+// Each format's section below lists the faults of the library that reads it,
+// each with the guard that stands for it and what would let the guard go;
+// docs/behaviour.md has the same list with the tests that show each fault.
+// The library versions are Debian 12's: SDL 1.2.15 (with Debian's patches),
+// sdl12-compat 1.2.60 over SDL 2.26, SDL_image 1.2.12, SDL_mixer 1.2.12,
+// SDL_ttf 2.0.11, libvorbis 1.3.7, libFLAC 1.4.2.
+//
+// Two kinds of guard, chosen per format:
 // - a structure check that walks the file the way the library's own reader
 //   will, and refuses it where that reader would run past the end of the data,
 //   loop on stale bytes or index out of range;
@@ -22,7 +29,9 @@
 // - ORVIX_32BIT_SURFACES: every surface has 32 bits per pixel and none has a
 //   colour key (the browser's, web/surface.cpp), so PNG becomes RGBA;
 // - ORVIX_BROWSER_DECODES: the browser decodes sounds, so there is no mixer
-//   FLAC reader to guard and no FLAC dry run.
+//   FLAC reader to guard and no libFLAC for the FLAC sound dry run. The other
+//   sound checks guard no reader there either, but they run, so that the same
+//   file is refused in both builds.
 // Everything else runs the same in every build.
 #include "assets.h"
 
@@ -70,20 +79,32 @@ struct Source {
 }  // namespace
 
 // ---------------------------------------------------------------------------
-// Sample formats. SDL 1.2 converts a sound to the mixer's format with a fixed
-// table of ten filter steps, one per halving or doubling of the rate and per
-// channel or sample-format step, and writes past the table (or never stops
-// adding steps) for rates far from the mixer's and for 0 channels. Within
-// these bounds at most nine steps are needed.
+// Sample formats, as SDL's converter (SDL_BuildAudioCVT and
+// SDL_ConvertAudio) takes them from every sound and music reader.
+// - classic SDL 1.2.15: SIGSEGV or corrupted memory, or no end. It converts
+//   through a fixed table of ten filter steps, one per halving or doubling of
+//   the rate and per channel or sample-format step, and writes past the table
+//   for rates far from the mixer's 44,100 Hz (1, 2, 50 Hz, 2^31 Hz); a rate
+//   of 0 or 0 channels never stops adding steps.
+// - sdl12-compat (SDL 2.26's converter): corrupted memory at 2^31 Hz, and
+//   crashes with 50 or more channels.
+// Guard: 1,000 to 384,000 Hz and 1 to 8 channels (at most nine steps), on
+// both libraries alike. Classic SDL 1.2 gets no more fixes: the guard stays
+// as long as it is supported.
 bool sample_format_ok(Uint32 rate, Uint32 channels) {
     return channels >= 1 && channels <= 8 && rate >= 1000 && rate <= 384000;
 }
 
 // ---------------------------------------------------------------------------
-// GIF, as SDL_image reads it: blocks up to the first image, whose data is a
-// chain of sub-blocks. At the end of the file its extension reader never
-// stops asking for one more sub-block, and an image without columns or rows,
-// or with a code size larger than its tables, is written out of bounds.
+// GIF, read by SDL_image (IMG_gif.c): blocks up to the first image, whose data
+// is a chain of sub-blocks.
+// - hang: at the end of the file its extension reader never stops asking for
+//   one more sub-block. Guard: every block up to the first image, and that
+//   image's data, ends inside the file.
+// - writes out of bounds: an image without columns or rows, or with an LZW
+//   code size larger than its tables. Guard: at least 1 x 1, code size 1 to 11.
+// - null write: a surface SDL refuses. Guard: surface_possible (below).
+// All can go with a fixed reader (SDL_image 2's is).
 static bool skip_sub_blocks(const Uint8 *d, size_t n, size_t &pos) {
     for (;;) {
         if (pos >= n) return false;
@@ -123,11 +144,15 @@ bool gif_readable(const Uint8 *d, size_t n, ImageSize *size) {
 }
 
 // ---------------------------------------------------------------------------
-// XPM, as SDL_image reads it from a file: each line is the text between the
-// next two double quotes, except pixel rows, which are read as exactly
-// width * chars-per-pixel characters plus the closing quote and two more
-// bytes. It does not check that a row was there, nor that a pixel's key is
-// one of the colours: either takes it through a null pointer.
+// XPM, read by SDL_image (IMG_xpm.c) from a file: each line is the text
+// between the next two double quotes, except pixel rows, which are read as
+// exactly width * chars-per-pixel characters plus the closing quote and two
+// more bytes.
+// - null read: a pixel row that is not there (a cut file, more rows or
+//   columns announced than given, a stray quote), or a pixel whose key is not
+//   one of the colours. Guard: every row there, every key a colour, the
+//   counts within the file.
+// - null write: a surface SDL refuses. Guard: surface_possible (below).
 namespace {
 
 struct XpmReader {
@@ -213,9 +238,11 @@ bool xpm_readable(const Uint8 *d, size_t n, ImageSize *size) {
 }
 
 // ---------------------------------------------------------------------------
-// PCX: SDL_image decodes each row into a buffer of BytesPerLine bytes per
-// plane, then reads width pixels from it, so a header whose BytesPerLine is
-// too short for its width makes it read past that buffer.
+// PCX, read by SDL_image (IMG_pcx.c): each row is decoded into a buffer of
+// BytesPerLine bytes per plane, then width pixels are read from it.
+// - reads past its buffer (pixels from whatever lies beyond): a BytesPerLine
+//   too short for the width. Guard: BytesPerLine * 8 >= width * bits, and a
+//   size of at least 1 x 1.
 bool pcx_readable(const Uint8 *d, size_t n) {
     if (n < 128) return false;
     Sint32 width = Sint32(le16(d + 8)) - Sint32(le16(d + 4)) + 1;
@@ -225,10 +252,12 @@ bool pcx_readable(const Uint8 *d, size_t n) {
 }
 
 // ---------------------------------------------------------------------------
-// BMP: a 32-bit file without an alpha mask keeps padding in its fourth byte,
-// which SDL_image reads as alpha (fully transparent, or whatever the writer
-// left there). Returns the masks SDL_image's pixels should have lost their
-// alpha for: true when the file has no alpha.
+// BMP colours, as SDL_image (IMG_bmp.c) reads them.
+// - wrong alpha: a 32-bit file without an alpha mask keeps padding in its
+//   fourth byte, which SDL_image reads as alpha (fully transparent, or
+//   whatever the writer left there). Guard: such a file's pixels are made
+//   opaque (make_opaque); bmp_without_alpha tells which files.
+// - fully transparent palettes on sdl12-compat: see palette_opaque below.
 bool bmp_without_alpha(const Uint8 *d, size_t n) {
     if (n < 54 || d[0] != 'B' || d[1] != 'M') return false;
     Uint32 header = le32(d + 14), bits = le16(d + 28), compression = le32(d + 30);
@@ -239,9 +268,12 @@ bool bmp_without_alpha(const Uint8 *d, size_t n) {
 }
 
 // ---------------------------------------------------------------------------
-// JPEG: SDL_image hands the four channels of a CMYK file over unconverted, as
-// if they were blue, green, red and alpha. 0: not CMYK; 1: plain CMYK; 2: CMYK
-// written with an Adobe marker, whose channels are stored inverted.
+// JPEG colours, as SDL_image (IMG_jpg.c) reads them.
+// - wrong colours: the four channels of a CMYK file are handed over
+//   unconverted, as if they were blue, green, red and alpha. Guard: CMYK files
+//   are turned into RGB (cmyk_to_rgb). jpeg_cmyk_kind gives 0: not CMYK;
+//   1: plain CMYK; 2: CMYK written with an Adobe marker, whose channels are
+//   stored inverted.
 int jpeg_cmyk_kind(const Uint8 *d, size_t n) {
     if (n < 4 || d[0] != 0xFF || d[1] != 0xD8) return 0;
     bool adobe = false;
@@ -276,15 +308,29 @@ static void make_opaque(SDL_Surface *s) {
     SDL_UnlockSurface(s);
 }
 
+// BMP palettes: SDL_image copies each palette entry's fourth byte, reserved
+// and 0 in the files, into the colour's `unused` field, which sdl12-compat
+// takes as the colour's alpha: a 1-, 4- or 8-bit BMP (OS/2 2.x ones too)
+// would load fully transparent there, and opaque on classic SDL, which
+// ignores the field. Guard: every palette colour opaque (a colour key, where
+// the surface has one, still makes its pixels transparent). It can go when
+// sdl12-compat ignores the field, as SDL 1.2 did.
+static void palette_opaque(SDL_Surface *s) {
+    if (SDL_Palette *p = s->format->palette)
+        for (int i = 0; i < p->ncolors; ++i) p->colors[i].unused = 255;
+}
+
 // ---------------------------------------------------------------------------
-// PNG, decoded here through libpng. SDL_image's reader ignores short reads,
-// so past the end of a cut file libpng takes stale buffer contents for chunk
-// lengths and data and can work through them for ever. Here a read past the
-// end is an error. The surface is the one SDL_image makes for the same file
-// (same transformations, layout, palette and colour key), except where that
-// one has the wrong colours: greyscale with a transparent colour (SDL_image
-// gives a 16-bit red and green surface) and 16-bit colour with a transparent
-// colour (its key is compared with truncated values); both become RGBA here.
+// PNG, read by SDL_image (IMG_png.c) over libpng.
+// - hang: its read callback ignores short reads, so past the end of a cut
+//   file libpng takes stale buffer contents for chunk lengths and data and
+//   can work through them for ever. Guard: the file is decoded here through
+//   libpng, and a read past the end is an error.
+// - wrong colours: greyscale with a transparent colour comes out as a 16-bit
+//   red and green surface, and 16-bit colour with a transparent colour gets a
+//   key compared with truncated values. Guard: both become RGBA here.
+// Otherwise the surface is the one SDL_image makes for the same file (same
+// transformations, layout, palette and colour key).
 namespace {
 
 struct PngInput {
@@ -492,10 +538,10 @@ static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *pa
     return s;
 }
 #else
-// SDL_image's GIF and XPM readers use the surface they ask SDL for without
-// looking whether they got one; SDL refuses rows wider than its 16-bit pitch
-// can hold, and sizes it cannot allocate. The same request, made first,
-// tells whether theirs will succeed.
+// - null write (GIF, XPM): SDL_image's readers use the surface they ask SDL
+//   for without looking whether they got one; SDL refuses rows wider than its
+//   16-bit pitch can hold, and sizes it cannot allocate. Guard: the same
+//   request, made first, tells whether theirs will succeed.
 static bool surface_possible(const ImageSize &size) {
     SDL_Surface *probe = SDL_CreateRGBSurface(SDL_SWSURFACE, size.w, size.h, size.depth, 0, 0, 0, 0);
     if (probe) SDL_FreeSurface(probe);
@@ -535,6 +581,7 @@ static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *pa
     } else if (IMG_isBMP(rw)) {
         s = IMG_LoadBMP_RW(rw);
         if (s && bmp_without_alpha(f.data, f.size)) make_opaque(s);
+        if (s) palette_opaque(s);
     } else if (IMG_isGIF(rw)) {
         s = gif_readable(f.data, f.size, &size) && surface_possible(size) ? IMG_LoadGIF_RW(rw) : nullptr;
     } else if (IMG_isJPG(rw)) {
@@ -569,12 +616,42 @@ SDL_Surface *load_image(const char *path) {
 }
 
 // ---------------------------------------------------------------------------
-// WAV and AIFF, walked as the mixer's own readers walk them. Both read chunk
-// headers until they find what they look for, without noticing the end of
-// the file, so a missing chunk makes them loop on stale bytes; the music
-// reader frees its format chunk twice when another chunk comes first, and
-// reads 16 bytes of it whatever its length.
+// Sounds and music. Every sound is decoded whole by the mixer when it loads
+// and then converted by SDL to the mixer's format; music is decoded while it
+// plays and converted buffer by buffer. What the readers take from a file
+// therefore reaches two kinds of code: the reader's own arithmetic, and
+// SDL's converter, whose limits sample_format_ok states (above). Each format
+// below lists the faults of its reader, each with the guard that stands for
+// it; a guard can go once the library it names is fixed (the versions are
+// Debian 12's: SDL 1.2.15, sdl12-compat 1.2.60 over SDL 2.26, SDL_mixer
+// 1.2.12, libvorbis 1.3.7, libFLAC 1.4.2).
+//
+// The sound reader is picked by the first four bytes (RIFF or WAVE: SDL's WAV
+// reader; FORM: AIFF; OggS: Ogg Vorbis; fLaC: FLAC; Crea: VOC); the music
+// reader by the extension (.wav, .ogg, .flac, .mid/.midi/.kar,
+// .mp3/.mpg/.mpeg/.mad), otherwise by the first bytes (RIFF ... WAVE or FORM:
+// the WAV and AIFF reader; OggS, fLaC, MThd, an MPEG frame), otherwise MOD.
+// MP3 (libmad: rates and channels from a fixed table), MIDI and MOD (mixed at
+// the mixer's own rate) never reach SDL's converter with a rate of their own.
+//
+// The browser build runs every check below except the FLAC sound dry run
+// (it has no libFLAC, and decodes FLAC itself): the browser decodes the
+// sounds, so the checks guard no reader there, but the same file is refused
+// by both builds alike.
 namespace {
+
+// ---------------------------------------------------------------------------
+// WAV and AIFF music, and AIFF sounds: the mixer's own readers (SDL_mixer
+// 1.2.12 wavestream.c and load_aiff.c).
+// - hang: both read chunk headers until they find what they look for, without
+//   noticing the end of the file, so a missing chunk makes them loop on stale
+//   bytes. Guard: the chunks they look for are all inside the file.
+// - abort (double free): the WAV music reader frees its format chunk twice
+//   when another chunk than fact or LIST comes first. Guard: the format chunk
+//   comes first.
+// - read past the chunk: the WAV music reader reads 16 bytes of the format
+//   chunk whatever its length. Guard: at least 16 bytes.
+// - the rate and channel count go to SDL's converter. Guard: sample_format_ok.
 
 // The music reader for RIFF WAVE files.
 bool wav_music_ok(const Source &src) {
@@ -643,17 +720,261 @@ bool aiff_ok(const Source &src, bool sound) {
     return (bits == 8 || bits == 16) && sample_format_ok(rate, channels);
 }
 
-// A sound in RIFF WAVE goes to SDL's own reader; only its format is checked:
-// the first fmt chunk.
+// ---------------------------------------------------------------------------
+// WAV sounds: SDL's own reader (SDL_LoadWAV_RW).
+// - the rate and channel count go to SDL's converter. Guard: sample_format_ok
+//   on the first format chunk.
+// - SIGFPE (classic SDL 1.2.15): MS and IMA ADPCM divide the data's length by
+//   the block size. Guard: a block size of at least 1. (Debian's classic SDL
+//   checks the rest of the ADPCM fields itself: blocks against their samples
+//   and its buffers, predictors, step indices, the format chunk's length; SDL
+//   2's reader, under sdl12-compat, checks all of them.)
+constexpr Uint32 kMsAdpcm = 2, kImaAdpcm = 0x11;
+
 bool wav_sound_ok(const Source &src) {
     Uint8 h[16];
     if (!src.read(0, h, 12) || le32(h + 8) != tag("WAVE")) return false;
     for (Uint64 pos = 12; src.read(pos, h, 8); pos += 8 + Uint64(le32(h + 4))) {
         if (le32(h) != tag("fmt ")) continue;
         if (le32(h + 4) < 16 || !src.read(pos + 8, h, 16)) return false;
-        return sample_format_ok(le32(h + 4), le16(h + 2));
+        bool adpcm = le16(h) == kMsAdpcm || le16(h) == kImaAdpcm;
+        return sample_format_ok(le32(h + 4), le16(h + 2)) && !(adpcm && le16(h + 12) == 0);
     }
     return true;  // no format chunk: SDL's reader refuses the file itself
+}
+
+// ---------------------------------------------------------------------------
+// Ogg Vorbis sounds and music: the mixer's Ogg readers over libvorbisfile
+// (SDL_mixer 1.2.12 load_ogg.c and music_ogg.c).
+// - crash, corrupted memory: the rate and channel count of the stream (and,
+//   for music, of every chained stream after it) go to SDL's converter
+//   unchecked; libvorbis only refuses 0. Classic SDL overruns its table of
+//   conversion steps at 1 or 2 Hz, 2^31 Hz and for a well-formed file at
+//   50 Hz; sdl12-compat corrupts its heap at 2^31 Hz and aborts on music of
+//   more than 8 channels (9 as sox writes it). Guard: sample_format_ok on
+//   every Vorbis identification header in the file: the first packet of each
+//   page that begins a stream. Pages are found as libogg finds them, by their capture
+//   pattern anywhere in the file (their checksums are not checked: a page
+//   libogg would skip is checked all the same).
+bool vorbis_page_ok(const Source &src, Uint64 at) {
+    Uint8 h[27 + 255];
+    if (!src.read(at, h, 27) || !(h[5] & 2)) return true;  // cut, or not the first page of a stream
+    size_t segments = h[26];
+    if (!src.read(at + 27, h + 27, segments)) return true;
+    Uint32 body = 0;
+    for (size_t i = 0; i < segments; ++i) body += h[27 + i];
+    Uint8 id[16];  // type 1, "vorbis", version, channels, rate
+    if (body < sizeof id || !src.read(at + 27 + segments, id, sizeof id)) return true;
+    if (id[0] != 1 || memcmp(id + 1, "vorbis", 6) != 0) return true;  // another codec
+    return sample_format_ok(le32(id + 12), id[11]);
+}
+
+bool ogg_ok(const Source &src) {
+    Uint8 buf[65536];
+    for (Uint64 at = 0; at < src.size;) {
+        size_t n = src.size - at < sizeof buf ? size_t(src.size - at) : sizeof buf;
+        if (!src.read(at, buf, n)) return false;
+        for (size_t i = 0; i + 4 <= n; ++i)
+            if (buf[i] == 'O' && memcmp(buf + i, "OggS", 4) == 0 && !vorbis_page_ok(src, at + i)) return false;
+        if (at + n >= src.size) break;
+        at += n - 3;  // a pattern across the boundary is found in the next block
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// FLAC music: the mixer's FLAC music reader over libFLAC (music_flac.c).
+// - crash: the stream header's (STREAMINFO's) rate goes to SDL's converter
+//   unchecked once a frame is decoded, and libFLAC lets any rate through:
+//   sdl12-compat aborts at 0 Hz, classic SDL overruns its table of conversion
+//   steps at rates far from the mixer's. Guard: sample_format_ok on
+//   every STREAMINFO block, found as libFLAC finds it: after any ID3v2 tags,
+//   the "fLaC" signature and the metadata blocks up to the last one, all
+//   inside the file. (libFLAC would also search through junk before the
+//   signature; such a file is refused here.)
+bool flac_music_ok(const Source &src) {
+    Uint8 h[14];
+    Uint64 pos = 0;
+    while (src.read(pos, h, 10) && memcmp(h, "ID3", 3) == 0)  // size: four 7-bit bytes
+        pos += 10 + (Uint64(h[6] & 0x7f) << 21 | Uint64(h[7] & 0x7f) << 14 | Uint64(h[8] & 0x7f) << 7 | (h[9] & 0x7f));
+    if (!src.read(pos, h, 4) || memcmp(h, "fLaC", 4) != 0) return false;
+    for (pos += 4;;) {
+        if (!src.read(pos, h, 4)) return false;
+        Uint32 type = h[0] & 0x7f, len = Uint32(h[1]) << 16 | Uint32(h[2]) << 8 | h[3];
+        bool last = h[0] & 0x80;
+        if (len > src.size - pos - 4) return false;
+        if (type == 0) {  // STREAMINFO: rate (20 bits), channels - 1 (3 bits) at byte 10
+            if (len < 34 || !src.read(pos + 4, h, 14)) return false;
+            Uint32 rate = Uint32(h[10]) << 12 | Uint32(h[11]) << 4 | h[12] >> 4;
+            if (!sample_format_ok(rate, ((h[12] >> 1) & 7) + 1)) return false;
+        }
+        pos += 4 + Uint64(len);
+        if (last) return true;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// VOC sounds: the mixer's VOC reader (load_voc.c), walked block by block as
+// it walks them, with the sample format it keeps.
+// - SIGFPE: an extended block (type 8) divides its rate by the channel count,
+//   which for mono is still 0 unless an earlier block set it; a silence block
+//   (type 3) after a rate of 256 Hz divides by 256 - 256. Guard: both refused.
+// - division by memory nothing wrote: sound that starts with a silence or
+//   continuation block (types 3 and 2) takes its sample size and channel
+//   count from memory no block set; the length is divided by that size at
+//   the end. Guard: the first samples come from a data block (type 1 or 9).
+// - asks for 4 GiB: a data block shorter than its own header (type 1: 2
+//   bytes, type 9: 12) leaves a negative length. Guard: refused.
+// - plays memory nothing wrote: a data block running past the end of the
+//   file leaves the rest of its buffer unwritten. Guard: refused.
+// - writes past its buffer: silence blocks (64 KiB each from 7 bytes) can add
+//   up past the 32-bit length, whose buffer then wraps small. Guard: at most
+//   2 GiB of samples.
+// - the rate and channel count go to SDL's converter (type 9: any 32-bit
+//   rate, 0 to 255 channels; SIGSEGV on classic SDL at 1, 2 and 2^31 Hz, and
+//   0 channels). Guard: sample_format_ok on the format the reader keeps.
+struct VocRun {
+    const Uint8 *d;
+    size_t n, pos;
+    Uint32 rest;           // bytes left in the current block
+    Uint32 rate;           // the rate code, kNoRate before the first
+    Uint32 size;           // bytes per sample, 0 while no data block has set it
+    Uint8 channels;        // of the last data block
+    bool silent, extended;
+    Uint32 kept_rate;      // the format handed on: rate (an int), channels
+    Uint8 kept_channels;
+
+    bool have(size_t k) const { return n - pos >= k; }
+    Uint8 byte() { return d[pos++]; }
+};
+constexpr Uint32 kNoRate = 0xFFFFFFFF;
+
+enum class VocStep { Ok, Refused, Fault };  // Refused: the reader stops there cleanly
+
+// The reader's voc_get_block, step for step (a field it sets before it gives
+// up stays set): skips to the next block that holds samples or silence.
+VocStep voc_block(VocRun &v) {
+    v.silent = false;
+    while (v.rest == 0) {
+        if (!v.have(1)) return VocStep::Ok;  // the end of the file
+        Uint8 type = v.byte();
+        if (type == 0) return VocStep::Ok;  // the terminator
+        if (!v.have(3)) return VocStep::Ok;
+        Uint32 len = le16(v.d + v.pos) | Uint32(v.d[v.pos + 2]) << 16;
+        v.pos += 3;
+        switch (type) {
+        case 1: {  // data: rate code, codec
+            if (!v.have(1)) return VocStep::Refused;
+            Uint8 code = v.byte();
+            if (!v.extended) {
+                if (code == 0 || (v.rate != kNoRate && code != v.rate)) return VocStep::Refused;
+                v.rate = code;
+                v.kept_rate = Uint16(Uint32(1000000.0 / (256 - code)));
+                v.channels = 1;
+            }
+            if (!v.have(1) || v.byte() != 0) return VocStep::Refused;
+            v.extended = false;
+            if (len < 2) return VocStep::Fault;
+            v.rest = len - 2;
+            v.size = 1;
+            return VocStep::Ok;
+        }
+        case 9: {  // data: rate, bits, channels, codec and 4 reserved bytes
+            if (!v.have(4)) return VocStep::Refused;
+            Uint32 rate = le32(v.d + v.pos);
+            v.pos += 4;
+            if (rate == 0 || (v.rate != kNoRate && rate != v.rate)) return VocStep::Refused;
+            v.rate = v.kept_rate = rate;
+            if (!v.have(1)) return VocStep::Refused;
+            Uint8 bits = v.byte();
+            if (bits != 8 && bits != 16) return VocStep::Refused;
+            v.size = bits / 8;
+            if (!v.have(1)) return VocStep::Refused;
+            v.channels = v.byte();
+            if (!v.have(6)) return VocStep::Refused;
+            v.pos += 6;
+            if (len < 12) return VocStep::Fault;
+            v.rest = len - 12;
+            return VocStep::Ok;
+        }
+        case 2:  // continuation
+            v.rest = len;
+            return VocStep::Ok;
+        case 3: {  // silence: length, rate code
+            if (!v.have(2)) return VocStep::Refused;
+            Uint32 period = le16(v.d + v.pos);
+            v.pos += 2;
+            if (!v.have(1)) return VocStep::Refused;
+            Uint8 code = v.byte();
+            if (code == 0) return VocStep::Refused;
+            if (v.rate != kNoRate && code != v.rate) {
+                if (v.rate == 256) return VocStep::Fault;
+                period = Uint16(period * (256 - code) / (256 - v.rate));
+            } else {
+                v.rate = code;
+            }
+            v.rest = period;
+            v.silent = true;
+            return VocStep::Ok;
+        }
+        case 8: {  // extended: rate, codec, stereo flag; a data block follows
+            v.extended = true;
+            if (!v.have(2)) return VocStep::Refused;
+            Uint32 rate = le16(v.d + v.pos);
+            v.pos += 2;
+            if (rate == 0 || (v.rate != kNoRate && rate != v.rate)) return VocStep::Refused;
+            v.rate = rate;
+            if (!v.have(1) || v.byte() != 0 || !v.have(1)) return VocStep::Refused;
+            if (v.byte()) v.kept_channels = 2;
+            if (v.kept_channels == 0) return VocStep::Fault;
+            v.kept_rate = Uint32(256000000 / (65536 - v.rate) / v.kept_channels);
+            break;
+        }
+        case 4:  // marker: 2 bytes, then skipped as any other block
+            if (!v.have(2)) return VocStep::Refused;
+            v.pos += 2;
+            /* fall through */
+        default:  // text, repeat loops, unknown blocks: skipped
+            if (!v.have(len)) return VocStep::Refused;
+            v.pos += len;
+            break;
+        }
+    }
+    return VocStep::Ok;
+}
+
+bool voc_ok(const Uint8 *d, size_t n) {
+    // Not a VOC file, or its first block beyond the end: the reader refuses it.
+    if (n < 22 || memcmp(d, "Creative Voice File\032", 20) != 0 || le16(d + 20) > n) return true;
+    VocRun v = {d, n, le16(d + 20), 0, kNoRate, 0, 0, false, false, 0, 0};
+    VocStep step = voc_block(v);
+    if (step != VocStep::Ok || v.rate == kNoRate) return step != VocStep::Fault;
+    if (v.size == 0) return false;
+    if (v.kept_channels == 0) v.kept_channels = v.channels;
+    // The reader sizes its buffer by each block it reads between two calls of
+    // voc_read, which fetches a block itself only when none is pending.
+    Uint64 total = v.rest;
+    for (;;) {
+        if (v.rest == 0) {
+            step = voc_block(v);
+            if (step == VocStep::Fault) return false;
+            if (step == VocStep::Refused || v.rest == 0) break;  // the sound ends here
+            return false;  // samples written past the buffer, which was sized without them
+        }
+        Uint32 done = v.rest;
+        if (!v.silent) {
+            if (v.rest > v.n - v.pos) return false;  // cut: the rest of the buffer stays unwritten
+            v.pos += v.rest;
+            if (v.size == 2) done >>= 1;
+        }
+        v.rest = 0;
+        if (done == 0) break;
+        step = voc_block(v);
+        if (step != VocStep::Ok) return step == VocStep::Refused;
+        total += v.rest;
+        if (total > 0x7fffffff) return false;
+    }
+    return sample_format_ok(v.kept_rate, v.kept_channels);
 }
 
 }  // namespace
@@ -661,17 +982,27 @@ bool wav_sound_ok(const Source &src) {
 bool wav_music_readable(const Uint8 *d, size_t n) { return wav_music_ok({d, nullptr, n}); }
 bool aiff_readable(const Uint8 *d, size_t n, bool sound) { return aiff_ok({d, nullptr, n}, sound); }
 bool wav_sound_readable(const Uint8 *d, size_t n) { return wav_sound_ok({d, nullptr, n}); }
+bool ogg_readable(const Uint8 *d, size_t n) { return ogg_ok({d, nullptr, n}); }
+bool flac_music_readable(const Uint8 *d, size_t n) { return flac_music_ok({d, nullptr, n}); }
+bool voc_readable(const Uint8 *d, size_t n) { return voc_ok(d, n); }
 
 // ---------------------------------------------------------------------------
-// FLAC sounds. The mixer's FLAC reader allocates its sample buffer when a
-// frame starting at sample 0 arrives and writes every frame after the last,
-// so a stream whose first frame starts later is written through a null
-// pointer, and one with more samples than its header declares past the end
-// of the buffer. A dry run of the same decoder over the same bytes sees the
-// same frames: the file goes to the mixer only if the frames start at sample
-// 0, decode without error and add up to exactly the declared length.
+// FLAC sounds: the mixer's FLAC sound reader over libFLAC (load_flac.c). A
+// dry run of the same decoder over the same bytes sees the same frames.
+// - null write: the sample buffer is allocated when a frame starting at
+//   sample 0 arrives, and written by every frame; a stream whose first frame
+//   starts later is written through a null pointer. Guard: the frames start
+//   at sample 0.
+// - writes past the buffer: one with more samples than its header declares
+//   is written past it. Guard: the frames add up to exactly the declared
+//   length, which fits the reader's 32-bit size.
+// - plays memory nothing wrote: one with fewer samples, or frames that fail
+//   to decode, leaves the rest of the buffer unwritten. Guard: the same, and
+//   no decoding error.
+// - the rate and channel count go to SDL's converter. Guard: sample_format_ok.
 // The browser build has neither libFLAC nor this reader: the browser decodes
-// FLAC itself (web/mixer.cpp), so there is nothing to guard there.
+// FLAC itself (web/mixer.cpp), so there is nothing to guard there, and a FLAC
+// sound refused natively may play in the browser.
 #ifndef ORVIX_BROWSER_DECODES
 namespace {
 
@@ -758,6 +1089,10 @@ Mix_Chunk *load_sound(const char *path) {
         ok = wav_sound_ok(src);
     else if (magic == tag("FORM"))
         ok = aiff_ok(src, true);
+    else if (magic == tag("OggS"))
+        ok = ogg_ok(src);
+    else if (magic == tag("Crea"))
+        ok = voc_ok(f.data, f.size);
 #ifndef ORVIX_BROWSER_DECODES
     else if (magic == tag("fLaC"))
         ok = flac_sound_readable(f.data, f.size);
@@ -771,9 +1106,8 @@ Mix_Chunk *load_sound(const char *path) {
     return chunk;
 }
 
-// Music: the mixer picks its reader by the extension, then by the first bytes
-// (RIFF ... WAVE or FORM for its WAV and AIFF reader), and streams the file
-// from disk while it plays.
+// Music: the mixer picks its reader by the extension, then by the first
+// bytes, and streams the file from disk while it plays.
 Mix_Music *load_music(const char *path) {
     FILE *file = fopen(path, "rb");
     if (!file) return nullptr;
@@ -781,33 +1115,46 @@ Mix_Music *load_music(const char *path) {
     bool ok = fstat(fileno(file), &st) == 0 && S_ISREG(st.st_mode);
     Source src = {nullptr, file, ok ? Uint64(st.st_size) : 0};
     const char *ext = extension(path);
+    auto is = [ext](const char *e) { return ext && strcasecmp(ext, e) == 0; };
+    enum { Other, Wav, Ogg, Flac } reader = is("WAV") ? Wav : is("OGG") ? Ogg : is("FLAC") ? Flac : Other;
     Uint8 h[12];
-    bool by_magic = !ext || !(strcasecmp(ext, "MID") == 0 || strcasecmp(ext, "MIDI") == 0 ||
-                              strcasecmp(ext, "KAR") == 0 || strcasecmp(ext, "OGG") == 0 ||
-                              strcasecmp(ext, "FLAC") == 0 || strcasecmp(ext, "MPG") == 0 ||
-                              strcasecmp(ext, "MPEG") == 0 || strcasecmp(ext, "MP3") == 0 ||
-                              strcasecmp(ext, "MAD") == 0);
-    bool wav_reader = ext && strcasecmp(ext, "WAV") == 0;
-    if (ok && by_magic && !wav_reader && src.read(0, h, 12))
-        wav_reader = (le32(h) == tag("RIFF") && le32(h + 8) == tag("WAVE")) || le32(h) == tag("FORM");
-    if (ok && wav_reader) {
+    bool by_magic = !(reader != Other || is("MID") || is("MIDI") || is("KAR") || is("MPG") || is("MPEG") ||
+                      is("MP3") || is("MAD"));
+    if (ok && by_magic && src.read(0, h, 12)) {
+        if ((le32(h) == tag("RIFF") && le32(h + 8) == tag("WAVE")) || le32(h) == tag("FORM"))
+            reader = Wav;
+        else if (le32(h) == tag("OggS"))
+            reader = Ogg;
+        else if (le32(h) == tag("fLaC"))
+            reader = Flac;
+    }
+    if (ok && reader == Wav) {
         // The WAV reader looks at the first four bytes only.
         ok = src.read(0, h, 4) && (le32(h) == tag("FORM") ? aiff_ok(src, false) : wav_music_ok(src));
+    } else if (ok && reader == Ogg) {
+        ok = ogg_ok(src);
+    } else if (ok && reader == Flac) {
+        ok = flac_music_ok(src);
     }
     fclose(file);
     return ok ? Mix_LoadMUS(path) : nullptr;
 }
 
 // ---------------------------------------------------------------------------
-// Fonts. SDL_ttf sizes a font without outlines by picking one of its bitmap
-// strikes, with the point size as the strike's index: a negative size reads
-// before the list of strikes, and a font with no strike at all reads before
-// it whatever the size. Its size request fails for bitmap-only OpenType fonts
-// (OTB), whose glyphs then load as empty outlines and draw nothing; and it
-// copies a bitmap glyph's rows without looking whether FreeType gave it any
-// pixel memory (a BDF glyph with a size but no bitmap). FreeType looks at
-// such a font first, through the same calls. A file FreeType cannot open at
-// all is left to SDL_ttf, which refuses it with its own error.
+// Fonts, read by SDL_ttf over FreeType. FreeType looks at a font without
+// outlines first, through the same calls; outline fonts are not looked at
+// further, and a file FreeType cannot open at all is left to SDL_ttf, which
+// refuses it with its own error.
+// - reads before its list: SDL_ttf sizes a font without outlines by picking
+//   one of its bitmap strikes, with the point size as the strike's index: a
+//   negative size, or a font with no strike at all. Guard: negative sizes
+//   pick the first strike; a font without one is refused.
+// - draws nothing: its size request fails for bitmap-only OpenType fonts
+//   (OTB), whose glyphs then load as empty outlines. Guard: every glyph must
+//   load as a bitmap.
+// - null read: it copies a bitmap glyph's rows without looking whether
+//   FreeType gave it any pixel memory (a BDF glyph with a size but no bitmap).
+//   Guard: every glyph with rows has pixel memory.
 bool font_usable(const Uint8 *d, size_t n, int *size) {
     FT_Library lib;
     if (FT_Init_FreeType(&lib) != 0) return true;

@@ -34,6 +34,9 @@ bool wav_sound_readable(const Uint8 *d, size_t n);
 bool wav_music_readable(const Uint8 *d, size_t n);
 bool aiff_readable(const Uint8 *d, size_t n, bool sound);
 bool flac_sound_readable(const Uint8 *d, size_t n);
+bool flac_music_readable(const Uint8 *d, size_t n);
+bool ogg_readable(const Uint8 *d, size_t n);
+bool voc_readable(const Uint8 *d, size_t n);
 bool sample_format_ok(Uint32 rate, Uint32 channels);
 // A 32-bit BMP whose fourth byte is padding, not alpha.
 bool bmp_without_alpha(const Uint8 *d, size_t n);

@@ -112,11 +112,25 @@ void drop(SurfaceCache &c, int32_t n) {
 }
 
 // Room for `slots` entries, and an index at most a quarter full with them,
-// which keeps probe runs short.
+// which keeps probe runs short. Both blocks are allocated before either is
+// switched to, so that running out of memory leaves the cache as it was:
+// entries beyond what the index has room for would fill it until a probe
+// never ends, and the first entries without an index would be looked up
+// through a null pointer.
 bool grow(SurfaceCache &c, int32_t slots) {
+    size_t size = c.index_size ? c.index_size : 64;
+    while (size < 4 * size_t(slots)) size *= 2;
+    int32_t *index = nullptr;
+    if (size > c.index_size) {
+        index = static_cast<int32_t *>(calloc(size, sizeof(int32_t)));
+        if (!index) return false;
+    }
     if (slots > c.slots) {
         auto *grown = static_cast<CacheEntry *>(realloc(c.entries, sizeof(CacheEntry) * size_t(slots)));
-        if (!grown) return false;
+        if (!grown) {
+            free(index);
+            return false;
+        }
         c.entries = grown;
         for (int32_t n = slots - 1; n >= c.slots; --n) {
             c.entries[n] = CacheEntry{};
@@ -125,11 +139,7 @@ bool grow(SurfaceCache &c, int32_t slots) {
         }
         c.slots = slots;
     }
-    size_t size = c.index_size ? c.index_size : 64;
-    while (size < 4 * size_t(slots)) size *= 2;
-    if (size > c.index_size) {
-        auto *index = static_cast<int32_t *>(calloc(size, sizeof(int32_t)));
-        if (!index) return false;
+    if (index) {
         free(c.index);
         c.index = index;
         c.index_size = size;

@@ -440,10 +440,56 @@ describe("a load that fails", function()
   end)
 end)
 
+-- VOC files, built here: the 26-byte header, blocks (a type, a 24-bit length,
+-- the body) and the terminator. A tone of f Hz for n samples at rate, as
+-- unsigned 8-bit or signed 16-bit mono samples.
+local function voc(...)
+  return "Creative Voice File\26" .. H.le(26, 2) .. H.le(0x010a, 2) .. H.le(0x1129, 2) .. table.concat { ... } .. "\0"
+end
+local function voc_block(type, body) return string.char(type) .. H.le(#body, 3) .. body end
+local function tone(f, n, rate, bits)
+  local t = {}
+  for i = 0, n - 1 do
+    local v = math.floor(0.5 + 100 * math.sin(2 * math.pi * f * i / rate))
+    t[#t + 1] = bits == 16 and H.le((v * 256) % 65536, 2) or string.char(128 + v)
+  end
+  return table.concat(t)
+end
+-- type 1: 8-bit data at the rate 1,000,000 / (256 - code); type 9: any rate,
+-- bits and channels; type 8: the rate code and stereo flag of the type 1
+-- block after it; type 3: silence; type 2: more samples
+local function voc_data1(code, samples) return voc_block(1, string.char(code, 0) .. samples) end
+local function voc_data9(rate, bits, channels, samples)
+  return voc_block(9, H.le(rate, 4) .. string.char(bits, channels) .. H.le(bits == 16 and 4 or 0, 2) .. H.le(0, 4) .. samples)
+end
+local function voc_extended(code, stereo) return voc_block(8, H.le(code, 2) .. "\0" .. string.char(stereo)) end
+local function voc_silence(samples, code) return voc_block(3, H.le(samples, 2) .. string.char(code)) end
+
 describe("a damaged or unusual file", function()
   local A = H.assets
   local ENV = { SDL_VIDEODRIVER = "dummy", SDL_AUDIODRIVER = "disk", SDL_DISKAUDIOFILE = "/dev/null" }
   local wav, aiff, flac = H.read_file(A .. "/beep.wav"), H.read_file(A .. "/beep.aiff"), H.read_file(A .. "/beep.flac")
+  local ogg, ms, ima = H.read_file(A .. "/beep.ogg"), H.read_file(A .. "/beep_ms.wav"), H.read_file(A .. "/beep_ima.wav")
+  -- The Vorbis identification header is the first page's one packet: its
+  -- channel count at byte 11 and its rate at 12; the page's checksum is made
+  -- anew, or libogg would skip the page.
+  local function vorbis(data, channels, rate)
+    local id = 27 + data:byte(27)
+    if channels then data = H.splice(data, id + 11, string.char(channels)) end
+    if rate then data = H.splice(data, id + 12, H.le(rate, 4)) end
+    return H.ogg_fix_page(data, 0)
+  end
+  -- A second stream chained after the first (sox gives each file its own
+  -- serial number).
+  local chained = H.read_file(A .. "/tune.ogg") .. H.read_file(A .. "/low.ogg")
+  -- FLAC's STREAMINFO is the first metadata block: its rate is the 20 bits
+  -- from byte 18 of the file.
+  local function flac_rate(rate)
+    return H.splice(flac, 18, string.char(math.floor(rate / 4096), math.floor(rate / 16) % 256,
+      (rate % 16) * 16 + flac:byte(21) % 16))
+  end
+  -- ADPCM: the block size at byte 32.
+  local code = 75  -- a VOC rate code: 1,000,000 / 181 Hz
 
   -- beep.wav is RIFF, size, WAVE, then its 16-byte format chunk: channels at
   -- byte 22, rate at 24; then the data chunk.
@@ -479,11 +525,50 @@ describe("a damaged or unusual file", function()
     { "sound", "in FLAC not starting at sample 0", ".flac", flac:sub(1, first) .. flac:sub(second + 1) },
     -- it would play the rest of its buffer, which nothing wrote
     { "sound", "in FLAC cut in half", ".flac", flac:sub(1, math.floor(#flac / 2)) },
+    -- Ogg Vorbis: the rate and channels reach SDL's converter, for sounds
+    -- and for music, whether found by the extension or by the contents
+    { "sound", "in Ogg Vorbis at 50 Hz, as sox writes it", ".ogg", H.read_file(A .. "/low.ogg") },
+    { "music", "in Ogg Vorbis at 50 Hz, as sox writes it", ".ogg", H.read_file(A .. "/low.ogg") },
+    { "sound", "in Ogg Vorbis at 1 Hz", ".ogg", vorbis(ogg, nil, 1) },
+    { "music", "in Ogg Vorbis at 2 Hz", ".ogg", vorbis(ogg, nil, 2) },
+    { "sound", "in Ogg Vorbis at 2^31 Hz", ".ogg", vorbis(ogg, nil, 2 ^ 31) },
+    { "music", "in Ogg Vorbis at 2^31 Hz, found by its contents", ".snd", vorbis(ogg, nil, 2 ^ 31) },
+    { "sound", "in Ogg Vorbis with 9 channels, as sox writes it", ".ogg", H.read_file(A .. "/nine.ogg") },
+    { "music", "in Ogg Vorbis with 9 channels, as sox writes it", ".ogg", H.read_file(A .. "/nine.ogg") },
+    { "music", "in Ogg Vorbis whose second chained stream is at 50 Hz", ".ogg", chained },
+    -- FLAC music: STREAMINFO's rate reaches SDL's converter
+    { "music", "in FLAC at 0 Hz", ".flac", flac_rate(0) },
+    { "music", "in FLAC at 1 Hz, found by its contents", ".snd", flac_rate(1) },
+    -- VOC: the rate and channels of a type 9 block reach SDL's converter
+    { "sound", "in VOC with 0 channels", ".voc", voc(voc_data9(22050, 8, 0, tone(1000, 2000, 22050))) },
+    { "sound", "in VOC at 1 Hz", ".voc", voc(voc_data9(1, 8, 1, tone(0, 200, 1))) },
+    { "sound", "in VOC at 2 Hz", ".voc", voc(voc_data9(2, 16, 1, tone(0, 200, 2, 16))) },
+    { "sound", "in VOC at 2^31 Hz", ".voc", voc(voc_data9(2 ^ 31, 8, 1, tone(1000, 2000, 22050))) },
+    -- the VOC reader divides by the channel count of a mono extended block, 0
+    { "sound", "in VOC with a mono extended block", ".voc",
+      voc(voc_extended(65536 - 22050, 0), voc_data1(0, tone(1000, 2000, 22050))) },
+    -- and by 256 - 256 for silence after a rate of 256 Hz
+    { "sound", "in VOC with silence after a rate of 256 Hz", ".voc",
+      voc(voc_data9(256, 8, 1, tone(0, 100, 256)), voc_silence(100, code)) },
+    -- a length of 4 GiB, nearly all of it memory nothing wrote
+    { "sound", "in VOC with a data block shorter than its header", ".voc",
+      voc("\9" .. H.le(5, 3) .. H.le(44100, 4) .. "\16\2" .. ("\0"):rep(6) .. tone(1000, 2000, 44100, 16)) },
+    -- the rest of the buffer unwritten
+    { "sound", "in VOC cut inside its data", ".voc", voc(voc_data1(code, tone(1000, 2000, 5525))):sub(1, 1000) },
+    -- a block read into a buffer sized without it
+    { "sound", "in VOC with samples after its terminator", ".voc",
+      voc(voc_data1(code, tone(1000, 2000, 5525))) .. voc_block(2, tone(1000, 2000, 5525)) },
+    -- ADPCM: classic SDL divides by the block size
+    { "sound", "in MS ADPCM with a block size of 0", ".wav", H.splice(ms, 32, H.le(0, 2)) },
+    { "sound", "in IMA ADPCM with a block size of 0", ".wav", H.splice(ima, 32, H.le(0, 2)) },
   }
   for _, c in ipairs(cases) do
     it("ends the process with the message: " .. c[1] .. " " .. c[2], function()
       local load = c[1] == "sound" and "loadSound" or "loadMusic"
-      local status, out, _, path = H.child_with_file(c[4], c[3], "O.init(64, 48)\nO." .. load .. "(FILE)\nprint('loaded')\n", ENV)
+      -- played, since music is decoded and converted only then
+      local play = c[1] == "sound" and "playSound" or "playMusic"
+      local status, out, _, path = H.child_with_file(c[4], c[3], "O.init(64, 48)\nO." .. play .. "(O." .. load
+        .. "(FILE), 0)\nfor i = 1, 10 do O.timer(60) end\nprint('loaded')\n", ENV)
       assert.are.equal(1, status)
       assert.are.equal(INIT .. "Couldn't load " .. c[1] .. " " .. path .. ". Exiting.\n", out)
     end)
@@ -508,6 +593,53 @@ describe("a damaged or unusual file", function()
       assert.are.equal(1, #s)
       assert_near(BEEP, len(s[1]), 64, "length")
       assert_near(1000, freq(r, s[1][1], s[1][2]), 5, "pitch")
+    end
+  end)
+end)
+
+describe("sound formats", function()
+  -- Each file holds 0.1 s of a 1 kHz tone (two halves around 0.05 s of
+  -- silence for the VOC with silence and continuation blocks).
+  it("plays ADPCM WAV, Ogg Vorbis and VOC sounds and Ogg Vorbis and FLAC music as sox or the format writes them", function()
+    -- Classic SDL converts only rates a power of two away from the mixer's
+    -- (within 1%): rate code 75 is 1,000,000 / 181 = 5,525 Hz, an eighth.
+    local half = tone(1000, 276, 5525)
+    local stereo = tone(1000, 2205, 22050):gsub(".", "%0%0")
+    local vocs = {
+      voc(voc_data1(75, tone(1000, 552, 5525))),
+      voc(voc_data9(22050, 16, 1, tone(1000, 2205, 22050, 16))),
+      voc(voc_extended(65536 - 5805, 1), voc_data1(0, stereo)),  -- 256,000,000 / 5805 / 2 Hz
+      voc(voc_data1(75, half), voc_silence(276, 75), voc_block(2, half)),
+    }
+    local paths = {}
+    for i, v in ipairs(vocs) do
+      paths[i] = H.tmpname(".voc")
+      H.write_file(paths[i], v)
+    end
+    local r = listen(([[
+      O.init(64, 48)
+      local sounds = {}
+      for _, name in ipairs { "beep_ms.wav", "beep_ima.wav", "beep.ogg" } do sounds[#sounds + 1] = O.loadSound(A .. "/" .. name) end
+      for _, path in ipairs { %q, %q, %q, %q } do sounds[#sounds + 1] = O.loadSound(path) end
+      local music = { O.loadMusic(A .. "/beep.ogg"), O.loadMusic(A .. "/beep.flac") }
+      for i, s in ipairs(sounds) do at("sound" .. i, 4096, function() O.playSound(s, 0) end) advance(3 * 4096) end
+      for i, m in ipairs(music) do at("music" .. i, 4096, function() O.playMusic(m, 0) end) advance(3 * 4096) end
+      O.quit()
+    ]]):format(paths[1], paths[2], paths[3], paths[4]))
+    for _, p in ipairs(paths) do os.remove(p) end
+    assert.are.equal(0, r.status, r.out .. r.err)
+    assert.are.equal(INIT .. QUIT, r.out)
+    local names = { "sound1", "sound2", "sound3", "sound4", "sound5", "sound6", "sound7", "music1", "music2" }
+    for i, m in ipairs(names) do
+      local s = stretches(r, r.marks[m], r.marks[m] + 3 * 4096)
+      local parts = i == 7 and 2 or 1  -- tone, silence, tone
+      assert.are.equal(parts, #s, m)
+      if parts == 2 then assert_near(BEEP / 2, s[2][1] - s[1][2], 64, m .. " silence") end
+      for _, part in ipairs(s) do
+        assert_near(BEEP / parts, len(part), 64, m .. " length")
+        -- away from the ends, where ADPCM's error shifts the zero crossings
+        assert_near(1000, freq(r, part[1] + 500, part[2] - 500), 5, m .. " pitch")
+      end
     end
   end)
 end)

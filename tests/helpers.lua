@@ -53,6 +53,49 @@ end
 function M.be(v, n) return M.le(v, n):reverse() end
 function M.splice(s, at, bytes) return s:sub(1, at) .. bytes .. s:sub(at + #bytes + 1) end
 
+-- Exclusive or of two 32-bit unsigned integers (Lua 5.1 has no bit operations).
+local function xor32(a, b)
+  local r, bit = 0, 1
+  for _ = 1, 32 do
+    local x, y = a % 2, b % 2
+    if x ~= y then r = r + bit end
+    a, b, bit = (a - x) / 2, (b - y) / 2, bit * 2
+  end
+  return r
+end
+
+-- The checksum of an Ogg page: CRC-32 with the polynomial 0x04c11db7, not
+-- reflected, starting from 0, over the page with its checksum field as 0.
+local crc_table
+local function ogg_crc(page)
+  if not crc_table then
+    crc_table = {}
+    for i = 0, 255 do
+      local c = i * 2 ^ 24
+      for _ = 1, 8 do
+        if c >= 2 ^ 31 then c = xor32((c - 2 ^ 31) * 2, 0x04c11db7) else c = c * 2 end
+      end
+      crc_table[i] = c
+    end
+  end
+  local crc = 0
+  for i = 1, #page do
+    local top = math.floor(crc / 2 ^ 24)
+    crc = xor32((crc % 2 ^ 24) * 256, crc_table[xor32(top, page:byte(i))])
+  end
+  return crc
+end
+
+-- data with the Ogg page at 0-based offset `at` given its checksum again,
+-- after its header or contents were changed.
+function M.ogg_fix_page(data, at)
+  local segments = data:byte(at + 27)
+  local len = 27 + segments
+  for i = 1, segments do len = len + data:byte(at + 27 + i) end
+  local page = M.splice(data:sub(at + 1, at + len), 22, "\0\0\0\0")
+  return M.splice(data, at + 22, M.le(ogg_crc(page), 4))
+end
+
 -- Runs a Lua chunk in a child process of the same host, with the modules on
 -- its path. opts.env: table of extra environment variables (values may be
 -- false to unset them); opts.timeout: seconds after which the child is taken

@@ -45,6 +45,29 @@ printf 'this is not an image\n' >"$out/not_an_image.png"
 "$CONVERT" "$out/halves.bmp" -colorspace CMYK -quality 95 "$out/cmyk.jpg"
 "$CONVERT" "$out/halves.bmp" -alpha set -channel A -evaluate set 0 +channel -define bmp3:alpha=true \
   "BMP3:$out/padded.bmp"
+# BMPs with 1-, 4- and 8-bit palettes, and an 8-bit OS/2 2.x BMP (64-byte
+# header, 4-byte palette entries) written here byte by byte, 4 x 2 pixels:
+# green, green, blue, blue over red, blue, green, red.
+"$CONVERT" -size 16x16 xc:red -fill blue -draw 'rectangle 4,4 11,11' -type Palette "BMP3:$out/palette1.bmp"
+"$CONVERT" -size 16x16 xc:red -fill blue -draw 'rectangle 4,4 11,11' -fill yellow -draw 'rectangle 0,0 3,3' \
+  -fill lime -draw 'rectangle 12,12 15,15' -type Palette "BMP3:$out/palette4.bmp"
+"$CONVERT" -size 16x16 gradient:red-blue -fill yellow -draw 'rectangle 0,0 3,3' -type Palette "BMP3:$out/palette8.bmp"
+le() {  # le VALUE BYTES: VALUE as little-endian bytes
+  v=$1 n=$2
+  while [ "$n" -gt 0 ]; do
+    printf "\\$(printf %03o $((v & 255)))"
+    v=$((v >> 8)) n=$((n - 1))
+  done
+}
+{
+  printf 'BM'; le 98 4; le 0 4; le 90 4
+  le 64 4; le 4 4; le 2 4; le 1 2; le 8 2; le 0 4; le 8 4; le 2835 4; le 2835 4; le 3 4; le 0 4; le 0 24
+  printf '\000\000\377\000\377\000\000\000\000\377\000\000'  # red, blue, green as B, G, R, 0
+  printf '\000\001\002\000\002\002\001\001'                      # the bottom row first
+} >"$out/os2.bmp"
+printf '\000\377\000\377\000\377\000\377\000\000\377\377\000\000\377\377' >"$out/os2.bmp.rgba"
+printf '\377\000\000\377\000\000\377\377\000\377\000\377\377\000\000\377' >>"$out/os2.bmp.rgba"
+
 # A 16 x 8 picture of twelve colours in the formats browsers do not read,
 # in each kind their readers treat apart: 1-bit, 4-bit, RLE8 and 16-bit
 # (5-6-5 and 5-5-5) BMP; RLE, colour-mapped and greyscale TGA; XPM with
@@ -82,7 +105,11 @@ printf 'this is not an image\n' >"$out/not_an_image.png"
   printf '\006\000\000\000\000\000\000\000'
   tail -c +3 "$out/upright.jpg"
 } >"$out/turned.jpg"
-for f in grey_trns.png deep_trns.png cmyk.jpg padded.bmp; do
+
+# ImageMagick's RGBA decode of every other image the tests load.
+for f in grey_trns.png deep_trns.png cmyk.jpg padded.bmp sprite.png grey.png palette.png deep.png interlaced.png \
+  halves.bmp sprite.bmp flat.jpg sprite.gif sprite.xpm halves.pcx sprite24.pcx halves.tga \
+  palette1.bmp palette4.bmp palette8.bmp; do
   "$CONVERT" "$out/$f" -depth 8 "RGBA:$out/$f.rgba"
 done
 
@@ -101,16 +128,19 @@ done
 
 # Tracker music: a module of our own (ProTracker's format), written by Lua.
 "${LUA:-lua5.1}" "$(dirname "$0")/make_mod.lua" "$out/tune.mod"
-# The beep as FLAC and AIFF sounds.
+# The beep as FLAC and AIFF sounds, as MS and IMA ADPCM WAV, and as Ogg
+# Vorbis; and well-formed Ogg Vorbis files at 50 Hz and with 9 channels.
 "$SOX" "$out/beep.wav" "$out/beep.flac"
 "$SOX" "$out/beep.wav" "$out/beep.aiff"
-# And as an 8-bit Creative Voice file, the kind the mixer's VOC reader reads;
-# as WAVE in 8 bits, and compressed with Microsoft's and IMA's ADPCM, which
-# SDL decodes itself; and as 8-bit mono AIFF.
-"$SOX" "$out/beep.wav" -b 8 -e unsigned-integer "$out/beep.voc"
-"$SOX" "$out/beep.wav" -b 8 "$out/beep8.wav"
 "$SOX" "$out/beep.wav" -e ms-adpcm "$out/beep_ms.wav"
 "$SOX" "$out/beep.wav" -e ima-adpcm "$out/beep_ima.wav"
+"$SOX" "$out/beep.wav" "$out/beep.ogg"
+"$SOX" -n -r 50 -c 1 "$out/low.ogg" synth 2 sine 10
+"$SOX" -n -r 44100 -c 9 "$out/nine.ogg" synth 0.1 sine 440
+# And as an 8-bit Creative Voice file, the kind the mixer's VOC reader
+# reads, as WAVE in 8 bits, and as 8-bit mono AIFF.
+"$SOX" "$out/beep.wav" -b 8 -e unsigned-integer "$out/beep.voc"
+"$SOX" "$out/beep.wav" -b 8 "$out/beep8.wav"
 "$SOX" "$out/beep.wav" -b 8 -c 1 "$out/beep8.aiff"
 
 # An 8-pixel bitmap font, a space and a hollow square for "a" and "b", as BDF

@@ -130,9 +130,8 @@ describe("surfaces", function()
       assert.are.equal("Orvix init (64x64)\nOrvix quit\nCouldn't load image " .. path .. ". Exiting.\n", out)
     end)
 
-    it("gives exactly SDL_image's pixels for valid files of every format", function()
-      for _, name in ipairs { "sprite.png", "grey.png", "palette.png", "deep.png", "interlaced.png", "halves.bmp",
-                              "sprite.bmp", "flat.jpg", "sprite.gif", "sprite.xpm", "halves.pcx", "sprite24.pcx", "halves.tga" } do
+    it("decodes every kind of PNG into the very surface SDL_image makes", function()
+      for _, name in ipairs { "sprite.png", "grey.png", "palette.png", "deep.png", "interlaced.png" } do
         local s, w, h = O.loadImage(A .. "/" .. name)
         local ref = T.img_load(A .. "/" .. name)
         assert.is_truthy(ref, name)
@@ -143,8 +142,22 @@ describe("surfaces", function()
       end
     end)
 
-    it("gives ImageMagick's colours where SDL_image's are wrong", function()
-      for _, name in ipairs { "grey_trns.png", "deep_trns.png", "cmyk.jpg", "padded.bmp" } do
+    -- ImageMagick's RGBA decode of each file (NAME.rgba) is the reference,
+    -- on both SDL libraries; os2.bmp's was written by hand with the file.
+    -- It covers the colours SDL_image alone gets wrong: PNG greyscale and
+    -- 16-bit colour with a transparent colour, CMYK JPEG, 32-bit BMP padding
+    -- read as alpha, and palette BMPs on sdl12-compat.
+    -- JPEG decoders may round differently, and 16-bit PNG is cut to 8 bits
+    -- where ImageMagick rounds.
+    it("gives ImageMagick's pixels for every kind of image", function()
+      local files = {
+        { "sprite.png" }, { "grey.png" }, { "palette.png" }, { "deep.png", 1 }, { "interlaced.png" },
+        { "grey_trns.png" }, { "deep_trns.png", 1 }, { "halves.bmp" }, { "sprite.bmp" }, { "padded.bmp" },
+        { "palette1.bmp" }, { "palette4.bmp" }, { "palette8.bmp" }, { "os2.bmp" }, { "flat.jpg", 2 },
+        { "cmyk.jpg" }, { "sprite.gif" }, { "sprite.xpm" }, { "halves.pcx" }, { "sprite24.pcx" }, { "halves.tga" },
+      }
+      for _, f in ipairs(files) do
+        local name, tolerance = f[1], f[2] or 0
         local s, w, h = O.loadImage(A .. "/" .. name)
         local want = H.read_file(A .. "/" .. name .. ".rgba")
         assert.are.equal(w * h * 4, #want, name)
@@ -152,7 +165,10 @@ describe("surfaces", function()
           local got, exp = { T.rgba(s, i % w, math.floor(i / w)) }, { want:byte(4 * i + 1, 4 * i + 4) }
           -- a fully transparent pixel has no colour to compare
           if exp[4] == 0 then got = { exp[1], exp[2], exp[3], got[4] } end
-          assert.are.same(exp, got, name .. " pixel " .. i)
+          for c = 1, 4 do
+            assert(math.abs(got[c] - exp[c]) <= tolerance, ("%s pixel %d: got %s, ImageMagick %s"):format(name, i,
+              table.concat(got, ","), table.concat(exp, ",")))
+          end
         end
         O.freeSurf(s)
       end

@@ -14,8 +14,9 @@ let server, base, browser;
 
 before(async () => {
   ({server, base} = await h.serve({
-    input: env.site('input'), fatal: env.site('fatal'), truncated: env.site('truncated'), webp_alpha: env.site('webp_alpha'), junk_first: env.site('junk_first'), opengl: env.site('opengl'), gl_spin: env.site('gl_spin'), sound: env.site('sound'),
-    tracker: env.site('tracker'),
+    input: env.site('input'), fatal: env.site('fatal'), truncated: env.site('truncated'), webp_alpha: env.site('webp_alpha'),
+    junk_first: env.site('junk_first'), low_ogg: env.site('low_ogg'), opengl: env.site('opengl'), gl_spin: env.site('gl_spin'),
+    sound: env.site('sound'), tracker: env.site('tracker'),
   }));
   browser = await h.launch();
 });
@@ -168,6 +169,8 @@ const FATAL = [
     `Couldn't load image ${path.join(env.build, 'assets/faint.webp')}. Exiting.`]},
   {site: 'junk_first', lines: ['Orvix init (200x100)',
     `Couldn't load music ${path.join(env.build, 'web/junk_first.wav')}. Exiting.`]},
+  {site: 'low_ogg', lines: ['Orvix init (200x100)',
+    `Couldn't load sound ${path.join(env.build, 'assets/low.ogg')}. Exiting.`]},
   {site: 'opengl', lines: ['Orvix init (64x48), OpenGL mode',
     "Couldn't set 64x48 video mode: OpenGL is not available in the browser build"]},
 ];

@@ -4,11 +4,16 @@
 -- few frames), and counts per format how many loaded, failed cleanly (the
 -- loader's message, status 1), crashed (a signal or a sanitizer report) or
 -- hung. Files that crash or hang are copied to OUTDIR for a closer look.
---   assets_sweep.lua LISTFILE VARIANTS SEED OUTDIR
+--   assets_sweep.lua LISTFILE VARIANTS SEED OUTDIR [KINDS]
 -- LISTFILE names one file per line; files of other formats are skipped.
+-- KINDS (default "image font sound music") limits the run to those loaders.
+-- Sound files get VARIANTS more damaged copies, each with one header field
+-- (rate, channels, sample size, block size, lengths...) set to an extreme.
 local H = require "helpers"
 
 local list, variants, seed, outdir = arg[1], tonumber(arg[2] or 3), tonumber(arg[3] or 1), arg[4] or "."
+local wanted = {}
+for kind in (arg[5] or "image font sound music"):gmatch("%a+") do wanted[kind] = true end
 math.randomseed(seed)
 
 local kinds = {
@@ -17,8 +22,8 @@ local kinds = {
   pnm = "image", ico = "image", cur = "image", lbm = "image", xcf = "image",
   ttf = "font", otf = "font", pfb = "font", bdf = "font", pcf = "font", otb = "font",
   wav = "sound music", flac = "sound music", ogg = "sound music", oga = "sound music", aif = "sound music",
-  aiff = "sound music", voc = "sound", mod = "music", xm = "music", s3m = "music", it = "music", mid = "music",
-  mp3 = "music",
+  aiff = "sound music", aifc = "sound music", voc = "sound", mod = "music", xm = "music", s3m = "music",
+  it = "music", mid = "music", mp3 = "music",
 }
 local calls = {
   image = "O.loadImage(FILE)",
@@ -37,6 +42,65 @@ local function damage(data, k)
     data = H.splice(data, at, string.char(math.random(0, 255)))
   end
   return data
+end
+
+-- The header fields of a sound file, as { 0-based offset, bytes, big-endian,
+-- Ogg page to checksum again }; FLAC's 20-bit rate as the offset "rate".
+local function u16(d, at, big) local a, b = d:byte(at + 1, at + 2) return big and a * 256 + b or b * 256 + a end
+local function sound_fields(ext, d)
+  local f = {}
+  local function add(at, n, big, page) if at and at + n <= #d then f[#f + 1] = { at, n, big, page } end end
+  if ext == "wav" then
+    local fmt = d:find("fmt ", 13, true)
+    if fmt then
+      local b = fmt + 7  -- the chunk's body, 0-based
+      for _, x in ipairs { { 2, 2 }, { 4, 4 }, { 8, 4 }, { 12, 2 }, { 14, 2 }, { 18, 2 }, { 20, 2 } } do add(b + x[1], x[2]) end
+      add(fmt + 3, 4)  -- the chunk's length
+    end
+    local data = d:find("data", 13, true)
+    if data then add(data + 3, 4) end
+  elseif ext == "ogg" or ext == "oga" then
+    local page = 0
+    while page do
+      local segs = d:byte(page + 27)
+      if not segs then break end
+      local id = page + 27 + segs
+      if d:sub(id + 2, id + 7) == "vorbis" and d:byte(id + 1) == 1 then
+        add(id + 11, 1, false, page); add(id + 12, 4, false, page)
+      end
+      add(page + 6, 8, false, page)  -- the granule position
+      page = d:find("OggS", page + 2, true)
+      page = page and page - 1
+    end
+  elseif ext == "flac" and d:sub(1, 4) == "fLaC" then
+    add(8, 2, true); add(10, 2, true); add(12, 3, true); add(15, 3, true); add(22, 4, true)
+    f[#f + 1] = { "rate" }
+  elseif ext == "voc" and #d >= 26 then
+    local b = u16(d, 20)
+    add(b, 1); add(b + 1, 3); add(b + 4, 4); add(b + 4, 1); add(b + 5, 1); add(b + 8, 1); add(b + 9, 1)
+  elseif ext == "aif" or ext == "aiff" or ext == "aifc" then
+    local comm = d:find("COMM", 13, true)
+    if comm then
+      local b = comm + 7
+      add(b, 2, true); add(b + 2, 4, true); add(b + 6, 2, true); add(b + 8, 2, true); add(b + 10, 4, true)
+    end
+  end
+  return f
+end
+local EXTREMES = { 0, 1, 2, 8, 9, 255, 256, 999, 65535, 384001, 2 ^ 31, 2 ^ 32 - 1 }
+local function extreme(ext, data)
+  local fields = sound_fields(ext, data)
+  if #fields == 0 then return nil end
+  local field, v = fields[math.random(#fields)], EXTREMES[math.random(#EXTREMES)]
+  if field[1] == "rate" then
+    v = v % 2 ^ 20
+    return H.splice(data, 18, string.char(math.floor(v / 4096), math.floor(v / 16) % 256, (v % 16) * 16 + data:byte(21) % 16))
+  end
+  local at, n, big, page = field[1], field[2], field[3], field[4]
+  v = v % 2 ^ (8 * math.min(n, 4))
+  local bytes = big and H.be(v, n) or H.le(v, n)
+  data = H.splice(data, at, bytes)
+  return page and H.ogg_fix_page(data, page) or data
 end
 
 local results, order, saved = {}, {}, 0
@@ -74,8 +138,14 @@ for path in io.lines(list) do
   local data = kinds[ext] and H.read_file(path)
   if data and #data > 0 then
     for kind in kinds[ext]:gmatch("%a+") do
-      run(kind, ext, data, true, path)
-      for k = 1, variants do run(kind, ext, damage(data, k), false, path) end
+      if wanted[kind] then
+        run(kind, ext, data, true, path)
+        for k = 1, variants do run(kind, ext, damage(data, k), false, path) end
+        for _ = 1, (kind == "sound" or kind == "music") and variants or 0 do
+          local copy = extreme(ext, data)
+          if copy then run(kind, ext, copy, false, path) end
+        end
+      end
     end
   end
 end

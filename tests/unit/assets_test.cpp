@@ -236,6 +236,121 @@ TEST(Aiff, TheFormatAndTheSamplesMustBeThereAtARateSdlCanConvert) {
     }
 }
 
+// An MS or IMA ADPCM WAV's format chunk and a data chunk, with the block size
+// given.
+Bytes adpcm(Uint32 encoding, Uint32 align) {
+    Bytes body = le(encoding, 2) + le(1, 2) + le(22050, 4) + le(11100, 4) + le(align, 2) + le(4, 2) + le(2, 2) + le(505, 2);
+    return riff(chunk("fmt ", body) + chunk("data", Bytes(512, '\0')));
+}
+
+TEST(Wav, AdpcmBlocksAreNotEmpty) {
+    EXPECT_TRUE(wav_sound_readable(u8(adpcm(2, 256)), adpcm(2, 256).size()));
+    EXPECT_TRUE(wav_sound_readable(u8(adpcm(0x11, 1)), adpcm(0x11, 1).size()));
+    EXPECT_FALSE(wav_sound_readable(u8(adpcm(2, 0)), adpcm(2, 0).size()));  // classic SDL divides by it
+    EXPECT_FALSE(wav_sound_readable(u8(adpcm(0x11, 0)), adpcm(0x11, 0).size()));
+    EXPECT_TRUE(wav_sound_readable(u8(adpcm(1, 0)), adpcm(1, 0).size()));  // PCM does not divide
+}
+
+// A Vorbis stream's first page: the identification header as its one packet.
+Bytes vorbis_page(Uint32 channels, Uint32 rate, Uint8 flags = 2, const char *codec = "\x01vorbis") {
+    Bytes packet = Bytes(codec, 7) + le(0, 4) + char(channels) + le(rate, 4) + Bytes(12, '\0') + "\xb8\x01";
+    return Bytes("OggS\0", 5) + char(flags) + Bytes(20, '\0') + "\x01" + char(packet.size()) + packet;
+}
+
+TEST(Ogg, EveryVorbisStreamHasARateAndChannelsSdlCanConvert) {
+    const Bytes good = vorbis_page(2, 44100), pages = Bytes(200, 'x');
+    struct {
+        Bytes file;
+        bool readable;
+    } cases[] = {
+        {good + pages, true},
+        {vorbis_page(1, 1000) + pages, true},
+        {vorbis_page(8, 384000) + pages, true},
+        {vorbis_page(2, 50) + pages, false},
+        {vorbis_page(2, 1) + pages, false},
+        {vorbis_page(2, 0x80000000) + pages, false},
+        {vorbis_page(2, 384001) + pages, false},
+        {vorbis_page(0, 44100) + pages, false},
+        {vorbis_page(9, 44100) + pages, false},
+        {vorbis_page(255, 44100) + pages, false},
+        {good + pages + vorbis_page(1, 50) + pages, false},         // a chained stream
+        {vorbis_page(2, 1, 0) + pages, true},                       // not the first page of a stream
+        {vorbis_page(2, 1, 2, "\x80theora") + pages, true},        // another codec
+        {good.substr(0, 28 + 10), true},                            // cut: libogg never delivers the page
+        {good.substr(0, 27) + "\x01\x0f" + good.substr(29), true},  // a packet too short for a rate
+        {Bytes(65536 - 2, 'x') + vorbis_page(2, 1), false},         // across the 64 KiB blocks it is read in
+        {Bytes(65536 - 3, 'x') + vorbis_page(2, 1), false},
+        {Bytes(65536 - 4, 'x') + vorbis_page(2, 1), false},
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const Bytes &f = cases[i].file;
+        EXPECT_EQ(cases[i].readable, ogg_readable(u8(f), f.size())) << "case " << i;
+    }
+}
+
+// VOC files: the header, blocks (type, 24-bit length, body), the terminator.
+Bytes voc_block(int type, const Bytes &body) { return char(type) + le(Uint32(body.size()), 3) + body; }
+Bytes voc(const std::vector<Bytes> &blocks) {
+    Bytes f = Bytes("Creative Voice File\x1a", 20) + le(26, 2) + le(0x10a, 2) + le(0x1129, 2);
+    for (const Bytes &b : blocks) f += b;
+    return f + '\0';
+}
+Bytes data1(int code, size_t n) { return voc_block(1, char(code) + Bytes(1, '\0') + Bytes(n, '\x80')); }
+Bytes data9(Uint32 rate, int bits, int channels, size_t n, int bits_field = -1) {
+    return voc_block(9, le(rate, 4) + char(bits_field < 0 ? bits : bits_field) + char(channels) + Bytes(6, '\0') + Bytes(n, '\x80'));
+}
+Bytes extended(Uint32 rate, bool stereo) { return voc_block(8, le(rate, 2) + '\0' + char(stereo)); }
+Bytes silence(Uint32 n, int code) { return voc_block(3, le(n, 2) + char(code)); }
+
+TEST(Voc, BlocksAreWhereTheReaderLooksAndTheFormatIsOneSdlCanConvert) {
+    const Bytes tone = data1(75, 100);  // 5,525 Hz
+    Bytes lots_of_silence = tone;
+    for (int i = 0; i < 32769; ++i) lots_of_silence += silence(65535, 75);
+    struct {
+        Bytes file;
+        bool readable;
+    } cases[] = {
+        {voc({tone}), true},
+        {voc({data9(22050, 16, 2, 400)}), true},
+        {voc({extended(65536 - 5805, true), data1(0, 200)}), true},
+        {voc({tone, silence(50, 75), voc_block(2, Bytes(100, 'x')), voc_block(5, "text"), data1(75, 10)}), true},
+        {voc({tone}) + Bytes(3, '\0'), true},                 // terminators after the terminator
+        {Bytes("Creative Voice File\x1a", 20) + le(200, 2), true},  // its first block past the end: refused
+        {voc({voc_block(2, Bytes(100, 'x'))}), true},          // no rate: refused
+        {voc({tone, data1(76, 10)}), true},                    // rates differ: refused
+        // SDL's converter
+        {voc({data9(22050, 8, 0, 100)}), false},
+        {voc({data9(22050, 8, 9, 100)}), false},
+        {voc({data9(1, 8, 1, 100)}), false},
+        {voc({data9(384001, 16, 1, 100)}), false},
+        {voc({data9(0x80000000, 8, 1, 100)}), false},
+        {voc({data1(255, 100)}), true},                        // 1,000,000 Hz, kept in 16 bits: 16,960
+        // divisions by 0
+        {voc({extended(1000, false), data1(0, 100)}), false},
+        {voc({extended(65536 - 5805, true), extended(65536 - 5805, false), data1(0, 100)}), true},
+        {voc({data9(256, 8, 1, 100), silence(10, 75)}), false},
+        // sample size and channels that no block set
+        {voc({silence(100, 75)}), false},
+        {voc({extended(65536 - 5805, true), voc_block(2, Bytes(100, 'x'))}), false},
+        // lengths
+        {voc({}).substr(0, 26) + "\x01\x02\0\0\x4b", true},  // refused: the file ends before the codec
+        {voc({voc_block(1, Bytes(1, char(75)))}), false},      // 1 byte: the codec is the next byte
+        {voc({Bytes("\x09\x05\0\0", 4) + data9(22050, 8, 1, 100).substr(4)}), false},
+        {voc({tone}).substr(0, 100), false},                   // cut inside the samples
+        {voc({tone}) + voc_block(2, Bytes(100, 'x')), false},  // samples after the terminator
+        {voc({tone, voc_block(2, ""), voc_block(2, Bytes(100, 'x'))}), false},  // after an empty block
+        {voc({tone, silence(0, 75), voc_block(2, Bytes(100, 'x'))}), false},
+        {voc({lots_of_silence}), false},                         // more than 2 GiB
+        // a block the reader gives up on, having set the rate from it: the
+        // sound ends there, at 172 Hz
+        {voc({data1(172, 100), voc_block(2, ""), data9(172, 8, 1, 10, 12)}), false},
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const Bytes &f = cases[i].file;
+        EXPECT_EQ(cases[i].readable, voc_readable(u8(f), f.size())) << "case " << i;
+    }
+}
+
 // A FLAC stream encoded here: `frames` frames of 256 samples of a ramp.
 Bytes make_flac(unsigned channels, unsigned frames) {
     Bytes out;
@@ -290,6 +405,39 @@ TEST(Flac, SoundsMustStartAtSampleZeroAndDecodeToTheirDeclaredLength) {
     const Bytes mono = make_flac(1, 4), cut = good.substr(0, good.size() - 100);
     const Bytes *bad[] = {&later, &longer, &unknown, &damaged, &mono, &cut};
     for (size_t i = 0; i < 6; ++i) EXPECT_FALSE(flac_sound_readable(u8(*bad[i]), bad[i]->size())) << "case " << i;
+}
+
+TEST(Flac, MusicHasARateAndChannelsSdlCanConvertInEveryStreamInfo) {
+    const Bytes good = make_flac(2, 4);
+    // STREAMINFO follows "fLaC" and its block header: the rate is 20 bits from its byte 10.
+    auto rate = [&good](Uint32 hz) {
+        Bytes f = good;
+        f[18] = char(hz >> 12), f[19] = char(hz >> 4), f[20] = char((hz & 15) << 4 | (Uint8(f[20]) & 15));
+        return f;
+    };
+    const Bytes id3 = Bytes("ID3\3\0\0\0\0\1\0", 10) + Bytes(128, 'i');  // a 128-byte tag
+    Bytes second_info = good;  // a copy of STREAMINFO at 0 Hz after the first
+    second_info.insert(42, Bytes("\0\0\0\x22", 4) + rate(0).substr(8, 34));
+    struct {
+        Bytes file;
+        bool readable;
+    } cases[] = {
+        {good, true},
+        {rate(1000), true},
+        {rate(0), false},
+        {rate(1), false},
+        {rate(999), false},
+        {rate(655350), false},
+        {id3 + good, true},
+        {id3 + id3 + rate(0), false},
+        {second_info, false},
+        {"junk" + good, false},    // libFLAC would search for the stream: refused here
+        {good.substr(0, 30), false},
+    };
+    for (size_t i = 0; i < sizeof cases / sizeof cases[0]; ++i) {
+        const Bytes &f = cases[i].file;
+        EXPECT_EQ(cases[i].readable, flac_music_readable(u8(f), f.size())) << "case " << i;
+    }
 }
 
 }  // namespace

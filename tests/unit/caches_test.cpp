@@ -10,6 +10,23 @@
 #include <random>
 #include <string>
 
+// Allocation failures on demand: the unit tests are linked with calloc and
+// realloc wrapped (tests/CMakeLists.txt); the call after the next
+// fail_calloc (fail_realloc) calls fails.
+namespace {
+int fail_calloc, fail_realloc;
+}
+extern "C" void *__real_calloc(size_t n, size_t size);
+extern "C" void *__real_realloc(void *p, size_t size);
+extern "C" void *__wrap_calloc(size_t n, size_t size) {
+    if (fail_calloc && --fail_calloc == 0) return nullptr;
+    return __real_calloc(n, size);
+}
+extern "C" void *__wrap_realloc(void *p, size_t size) {
+    if (fail_realloc && --fail_realloc == 0) return nullptr;
+    return __real_realloc(p, size);
+}
+
 namespace {
 
 using namespace orvix;
@@ -143,6 +160,40 @@ TEST(Caches, IndexAgreesWithAModelThroughLongChurn) {
         ASSERT_EQ(size_t(c.used), model.size());
     }
     cache_clear(c);
+}
+
+// Running out of memory while the cache grows leaves it as it was, and it
+// goes on working once memory is there again: whichever of its two blocks
+// (the entries: realloc, the index: calloc) cannot be had, at its first
+// growth, a later one, or a reservation.
+TEST(Caches, GrowingSurvivesEitherAllocationFailing) {
+    struct {
+        const char *what;
+        int *fail;
+        int before;     // entries added before
+        int32_t reserve;  // 0: grow by adding an entry
+    } cases[] = {
+        {"first index", &fail_calloc, 0, 0},       {"first entries", &fail_realloc, 0, 0},
+        {"later index", &fail_calloc, 16, 0},      {"later entries", &fail_realloc, 16, 0},
+        {"reserved index", &fail_calloc, 5, 1000}, {"reserved entries", &fail_realloc, 5, 1000},
+    };
+    for (const auto &t : cases) {
+        SurfaceCache c = make_cache(100000, 10000);
+        for (uintptr_t n = 1; n <= uintptr_t(t.before); ++n) ASSERT_TRUE(put(c, nullptr, n, "", n)) << t.what;
+        const int32_t slots = c.slots;
+        const size_t index_size = c.index_size;
+        *t.fail = 1;
+        EXPECT_FALSE(t.reserve ? cache_reserve(c, t.reserve) : put(c, nullptr, 999, "", 999)) << t.what;
+        EXPECT_EQ(0, *t.fail) << t.what << ": the allocation was not made";
+        fail_calloc = fail_realloc = 0;
+        ASSERT_EQ(slots, c.slots) << t.what;
+        ASSERT_EQ(index_size, c.index_size) << t.what;
+        for (uintptr_t n = 1; n <= 300; ++n) ASSERT_TRUE(put(c, nullptr, 1000 + n, "", 1000 + n)) << t.what;
+        for (uintptr_t n = 1; n <= uintptr_t(t.before); ++n) EXPECT_EQ(n, found(c, nullptr, n)) << t.what;
+        for (uintptr_t n = 1; n <= 300; ++n) EXPECT_EQ(1000 + n, found(c, nullptr, 1000 + n)) << t.what;
+        EXPECT_EQ(0u, found(c, nullptr, 999)) << t.what;
+        cache_clear(c);
+    }
 }
 
 }  // namespace
