@@ -168,8 +168,9 @@ Bytes bmp(const Bmp &b) {
             // Masks inside the header, then colour space data.
             for (size_t i = 0; i < 3; ++i) le32(head, i < b.masks.size() ? b.masks[i] : 0);
             le32(head, b.v4_alpha);
-            while (int(head.size()) < b.header) head.push_back(0);
         }
+        // The rest of a longer header (OS/2 2.x's 64 bytes, Windows' 108 or 124).
+        while (int(head.size()) < b.header) head.push_back(0);
     }
     Bytes extra;
     if (b.header < 108)
@@ -264,6 +265,8 @@ TEST(WebImages, BitmapsOfEveryKindMatchSDLimage) {
          }))},
         {"8-bit, a 108-byte header", bmp(with([](Bmp &b) { b.header = 108; b.bits = 8; b.palette = 7; b.clr_used = 7; }))},
         {"OS/2, 8-bit", bmp(with([](Bmp &b) { b.header = 12; b.bits = 8; b.palette = 256; }))},
+        {"OS/2 2.x, 8-bit", bmp(with([](Bmp &b) { b.header = 64; b.bits = 8; b.palette = 3; b.clr_used = 3; }))},
+        {"OS/2 2.x, 24-bit", bmp(with([](Bmp &b) { b.header = 64; b.w = 3; }))},
         {"OS/2, 24-bit", bmp(with([](Bmp &b) { b.header = 12; b.w = 3; }))},
         {"24-bit, cut short", bmp(with([](Bmp &b) { b.cut = 7; }))},
         {"2-bit", bmp(with([](Bmp &b) { b.bits = 2; b.palette = 4; }))},
