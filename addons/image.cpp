@@ -1,5 +1,6 @@
-// IMG_Load_RW and IMG_LoadTGA_RW: BMP of every kind, PCX, XPM, TGA and
-// Windows icons and cursors (readers.h) are read here as SDL_image reads them, each
+// IMG_Load_RW and IMG_LoadTGA_RW: BMP of every kind, PCX, XPM, TGA, PNM, XV
+// thumbnails and Windows icons and cursors (readers.h) are read here as
+// SDL_image reads them, each
 // into a 32-bit surface with the colours SDL's display-format conversion
 // gives SDL_image's surface natively; every other format goes to the build's
 // own decoders (addons::decode_image). PNG does not come here: orvixcore
@@ -17,7 +18,10 @@ SDL_Surface *read_image(const unsigned char *d, size_t n, const char *type) {
         return read_ico(d, n, d[2]);
     if (n >= 2 && d[0] == 'B' && d[1] == 'M') return read_bmp(d, n);
     if (n >= 128 && d[0] == 10 && d[1] == 5 && d[2] <= 1) return read_pcx(d, n);
+    if (n >= 3 && d[0] == 'P' && d[1] >= '1' && d[1] <= '6' && strchr(" \t\n\r\f\v", d[2]) && d[2])
+        return read_pnm(d, n);
     if (n >= 9 && memcmp(d, "/* XPM */", 9) == 0) return read_xpm(d, n);
+    if (n >= 6 && memcmp(d, "P7 332", 6) == 0) return read_xv(d, n);
     SDL_Surface *s = decode_image(d, n);
     if (!s) SDL_SetError("Unsupported image format");
     return s;

@@ -565,4 +565,38 @@ TEST(WebImages, XpmOfEveryKindMatchesSDLimage) {
         EXPECT_FALSE(own(xpm(body), false).ok) << body;
 }
 
+// ---------------------------------------------------------------------------
+// PNM and XV
+
+TEST(WebImages, PnmAndXvMatchSDLimage) {
+    auto file = [](const std::string &header, const Bytes &raw = {}) {
+        Bytes f;
+        text(f, header);
+        f.insert(f.end(), raw.begin(), raw.end());
+        return f;
+    };
+    Bytes bits = {0xA5, 0x80, 0x3C, 0x40};  // 10 x 2 pixels, two bytes a row
+    Bytes grey, rgb, xv;
+    for (int i = 0; i < 12; ++i) grey.push_back(byte_at(i, 7));
+    for (int i = 0; i < 36; ++i) rgb.push_back(byte_at(i, 8));
+    for (int i = 0; i < 12; ++i) xv.push_back(byte_at(i, 9));
+    const Case cases[] = {
+        {"PBM text", file("P1\n# a comment\n4 2\n1 0 1 1\n0 0 0 1\n")},
+        {"PBM text without spaces", file("P1 4 2 10110001\n")},
+        {"PBM raw", file("P4\n10 2\n", bits)},
+        {"PGM text, maxval 15", file("P2\n3 2\n15\n0 7 15\n3 9 12\n")},
+        {"PGM raw", file("P5 4 3 255\n", grey)},
+        {"PGM raw, maxval 200", file("P5\n4 3\n200\n", grey)},
+        {"PPM text, maxval 100", file("P3 2 1 100\n100 50 0   0 25 99\n")},
+        {"PPM raw", file("P6\n# made here\n4 3\n255\n", rgb)},
+        {"PPM raw, maxval 150", file("P6 4 3 150\n", rgb)},
+        {"PPM raw, cut short", file("P6 4 3 255\n", Bytes(rgb.begin(), rgb.begin() + 20))},
+        {"maxval over 255", file("P5 2 2 1000\n", Bytes(8, 7))},
+        {"no size", file("P6\n#\n")},
+        {"XV thumbnail", file("P7 332\n#XVVERSION:Version 2.28\n#END_OF_COMMENTS\n4 3 255\n", xv)},
+        {"XV thumbnail, cut short", file("P7 332\n4 3 255\n", Bytes(xv.begin(), xv.begin() + 5))},
+    };
+    for (const Case &c : cases) expect_same(c);
+}
+
 }  // namespace
