@@ -1,5 +1,5 @@
-// IMG_Load_RW and IMG_LoadTGA_RW: BMP of every kind, PCX, XPM, TGA, PNM, XV
-// thumbnails and Windows icons and cursors (readers.h) are read here as
+// IMG_Load_RW and IMG_LoadTGA_RW: BMP of every kind, GIF, PCX, XPM, TGA, PNM,
+// XV thumbnails and Windows icons and cursors (readers.h) are read here as
 // SDL_image reads them, each
 // into a 32-bit surface with the colours SDL's display-format conversion
 // gives SDL_image's surface natively; every other format goes to the build's
@@ -17,6 +17,7 @@ SDL_Surface *read_image(const unsigned char *d, size_t n, const char *type) {
     if (n >= 6 && d[0] == 0 && d[1] == 0 && (d[2] == 1 || d[2] == 2) && d[3] == 0 && (d[4] || d[5]))
         return read_ico(d, n, d[2]);
     if (n >= 2 && d[0] == 'B' && d[1] == 'M') return read_bmp(d, n);
+    if (n >= 6 && (memcmp(d, "GIF87a", 6) == 0 || memcmp(d, "GIF89a", 6) == 0)) return read_gif(d, n);
     if (n >= 128 && d[0] == 10 && d[1] == 5 && d[2] <= 1) return read_pcx(d, n);
     if (n >= 3 && d[0] == 'P' && d[1] >= '1' && d[1] <= '6' && strchr(" \t\n\r\f\v", d[2]) && d[2])
         return read_pnm(d, n);

@@ -1,5 +1,5 @@
 // Internal header of the add-ons' image readers (bmp.cpp, tga.cpp, pcx.cpp,
-// xpm.cpp, ico.cpp, pnm.cpp): a reading position over a file in memory, and the
+// xpm.cpp, ico.cpp, pnm.cpp, gif.cpp): a reading position over a file in memory, and the
 // conversions that give each pixel the colour SDL's display-format
 // conversion gives it natively.
 #pragma once
@@ -143,6 +143,7 @@ SDL_Surface *read_pcx(const unsigned char *d, size_t n);
 SDL_Surface *read_xpm(const unsigned char *d, size_t n);
 SDL_Surface *read_ico(const unsigned char *d, size_t n, int type);  // type 1: icon, 2: cursor
 SDL_Surface *read_pnm(const unsigned char *d, size_t n);
+SDL_Surface *read_gif(const unsigned char *d, size_t n);
 SDL_Surface *read_xv(const unsigned char *d, size_t n);
 
 }  // namespace addons

@@ -106,6 +106,15 @@ printf '\377\000\000\377\000\000\377\377\000\377\000\377\377\000\000\377' >>"$ou
   tail -c +3 "$out/upright.jpg"
 } >"$out/turned.jpg"
 
+# GIFs of the kinds the reader treats apart: interlaced, with a local colour
+# map, an animation whose first frame is smaller than its screen and placed
+# off its corner, with a transparent colour, of two colours.
+"$CONVERT" "$out/tiny.png" -interlace GIF "$out/tiny_interlaced.gif"
+"$CONVERT" "$out/tiny.png" -colors 5 +map "$out/tiny_local.gif"
+"$CONVERT" -size 6x4 xc:'#e04020' -page 16x8+5+2 \( -size 16x8 xc:'#2040e0' -page +0+0 \) -loop 0 "$out/offset.gif"
+"$CONVERT" "$out/sprite.png" -channel A -threshold 50% +channel "$out/sprite_trns.gif"
+"$CONVERT" "$out/tiny.png" -colors 2 "$out/tiny2.gif"
+
 # ImageMagick's RGBA decode of every other image the tests load.
 for f in grey_trns.png deep_trns.png cmyk.jpg padded.bmp sprite.png grey.png palette.png deep.png interlaced.png \
   halves.bmp sprite.bmp flat.jpg sprite.gif sprite.xpm halves.pcx sprite24.pcx halves.tga \

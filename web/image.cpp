@@ -1,9 +1,8 @@
 // The browser build's image decoders for the formats the add-ons do not read
 // themselves. WebP goes through libwebp, as SDL_image's reader does natively,
-// and only the kind it reads. JPEG and GIF (its first frame) go to the
-// browser, a JPEG's orientation tag set to "as stored" first, since libjpeg
-// does not turn pictures either; their pixels are opaque or fully
-// transparent, so the browser's premultiplied canvas keeps them exact.
+// and only the kind it reads. JPEG goes to the browser, its orientation tag
+// set to "as stored" first, since libjpeg does not turn pictures either; its
+// pixels are opaque, so the browser's premultiplied canvas keeps them exact.
 // Formats SDL_image has no reader for (AVIF, SVG, ...) are refused, as
 // natively.
 #include "addons.h"
@@ -75,11 +74,10 @@ SDL_Surface *addons::decode_image(const unsigned char *data, size_t size) {
         return s;
     }
     bool jpeg = size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF;
-    bool gif = size >= 6 && (memcmp(data, "GIF87a", 6) == 0 || memcmp(data, "GIF89a", 6) == 0);
-    if (!jpeg && !gif) return nullptr;
+    if (!jpeg) return nullptr;
     Uint8 *rgba;
     bool big = false;
-    size_t at = jpeg ? orientation_at(data, size, &big) : 0;
+    size_t at = orientation_at(data, size, &big);
     if (at) {
         unsigned char *copy = static_cast<unsigned char *>(malloc(size));
         if (!copy) return nullptr;
