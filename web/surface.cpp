@@ -7,6 +7,10 @@
 // decoded images. Other depths are refused at creation.
 #include "backend.h"
 
+#ifdef __wasm_simd128__
+#include <wasm_simd128.h>
+#endif
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -80,7 +84,27 @@ void blend_argb(SDL_Surface *src, int sx, int sy, SDL_Surface *dst, int dx, int 
     for (int y = 0; y < h; ++y) {
         const Uint32 *s = row(src, sy + y) + sx;
         Uint32 *d = row(dst, dy + y) + dx;
-        for (int x = 0; x < w; ++x) {
+        int x = 0;
+#ifdef __wasm_simd128__
+        // Four pixels at a time with the same arithmetic, lane by lane (an
+        // alpha of 0 leaves a pixel as it is through it too); opaque ones
+        // are copied instead.
+        const v128_t rb = wasm_i32x4_splat(0xFF00FF), g = wasm_i32x4_splat(0xFF00);
+        const v128_t a_mask = wasm_i32x4_splat(int(0xFF000000u)), rgb = wasm_i32x4_splat(0xFFFFFF);
+        for (; x + 4 <= w; x += 4) {
+            v128_t sp = wasm_v128_load(s + x), dp = wasm_v128_load(d + x);
+            v128_t alpha = wasm_u32x4_shr(sp, 24);
+            v128_t d1 = wasm_v128_and(dp, rb), s1 = wasm_v128_and(sp, rb);
+            d1 = wasm_v128_and(wasm_i32x4_add(d1, wasm_u32x4_shr(wasm_i32x4_mul(wasm_i32x4_sub(s1, d1), alpha), 8)), rb);
+            v128_t d2 = wasm_v128_and(dp, g), s2 = wasm_v128_and(sp, g);
+            d2 = wasm_v128_and(wasm_i32x4_add(d2, wasm_u32x4_shr(wasm_i32x4_mul(wasm_i32x4_sub(s2, d2), alpha), 8)), g);
+            v128_t blended = wasm_v128_or(wasm_v128_or(d1, d2), wasm_v128_and(dp, a_mask));
+            v128_t copied = wasm_v128_or(wasm_v128_and(sp, rgb), wasm_v128_and(dp, a_mask));
+            v128_t opaque = wasm_i32x4_eq(alpha, wasm_i32x4_splat(SDL_ALPHA_OPAQUE));
+            wasm_v128_store(d + x, wasm_v128_bitselect(copied, blended, opaque));
+        }
+#endif
+        for (; x < w; ++x) {
             Uint32 sp = s[x];
             Uint32 alpha = sp >> 24;
             if (!alpha) continue;

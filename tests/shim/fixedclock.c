@@ -1,7 +1,8 @@
 /* LD_PRELOAD shim for runs that must come out the same every time: SDL's
  * clock advances by a fixed step at every SDL_Flip and stands still in
- * between, and SDL_Delay returns at once, so a game that moves by the
- * timer's dt sees the same times frame after frame, however fast it runs.
+ * between, and SDL_Delay returns at once on the game's thread, so a game
+ * that moves by the timer's dt sees the same times frame after frame,
+ * however fast it runs.
  *
  *   ORVIX_CLOCK_STEP=16      milliseconds per frame (default 16)
  *   ORVIX_STOPS=30,90,...    after these frames (counted from 1) the display's
@@ -19,6 +20,7 @@
 #endif
 #include <SDL.h>
 #include <dlfcn.h>
+#include <pthread.h>
 #include <sys/resource.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -48,7 +50,14 @@ static Uint32 step(void) {
 
 Uint32 SDL_GetTicks(void) { return frames * step(); }
 
-void SDL_Delay(Uint32 ms) { (void)ms; }
+/* The game's thread: the one that loaded the shim. SDL's own threads (the
+ * audio device's) keep their real waits, or they would spin. */
+static pthread_t game_thread;
+__attribute__((constructor)) static void note_game_thread(void) { game_thread = pthread_self(); }
+
+void SDL_Delay(Uint32 ms) {
+    if (!pthread_equal(pthread_self(), game_thread)) ((void (*)(Uint32))real("SDL_Delay"))(ms);
+}
 
 /* Whether n is in the comma-separated list. */
 static int listed(const char *list, Uint32 n) {
