@@ -92,8 +92,11 @@ void blend_argb(SDL_Surface *src, int sx, int sy, SDL_Surface *dst, int dx, int 
         const v128_t rb = wasm_i32x4_splat(0xFF00FF), g = wasm_i32x4_splat(0xFF00);
         const v128_t a_mask = wasm_i32x4_splat(int(0xFF000000u)), rgb = wasm_i32x4_splat(0xFFFFFF);
         for (; x + 4 <= w; x += 4) {
-            v128_t sp = wasm_v128_load(s + x), dp = wasm_v128_load(d + x);
+            v128_t sp = wasm_v128_load(s + x);
             v128_t alpha = wasm_u32x4_shr(sp, 24);
+            // Four clear pixels (a glyph's background) leave the row as it is.
+            if (!wasm_v128_any_true(alpha)) continue;
+            v128_t dp = wasm_v128_load(d + x);
             v128_t d1 = wasm_v128_and(dp, rb), s1 = wasm_v128_and(sp, rb);
             d1 = wasm_v128_and(wasm_i32x4_add(d1, wasm_u32x4_shr(wasm_i32x4_mul(wasm_i32x4_sub(s1, d1), alpha), 8)), rb);
             v128_t d2 = wasm_v128_and(dp, g), s2 = wasm_v128_and(sp, g);
