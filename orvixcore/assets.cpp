@@ -35,6 +35,9 @@
 #include <png.h>
 #include <strings.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 #include <csetjmp>
 #include <cstdio>
@@ -464,6 +467,18 @@ bool read_file(const char *path, FileBytes *out) {
     return true;
 }
 
+// On Windows a Linux path such as "/usr/share/fonts/x.ttf" names the root of
+// the current drive. A game packed for Windows (scripts/windows.sh) carries
+// such files in its own folder, at the same path less the leading slash, and
+// runs from that folder: a rooted path that names no file is looked up there.
+const char *game_path(const char *path) {
+#ifdef _WIN32
+    if ((path[0] == '/' || path[0] == '\\') && path[1] != '/' && path[1] != '\\' && _access(path, 0) != 0)
+        return path + 1;
+#endif
+    return path;
+}
+
 const char *extension(const char *path) {
     const char *dot = strrchr(path, '.');
     return dot ? dot + 1 : nullptr;
@@ -552,6 +567,7 @@ static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *pa
 #endif
 
 SDL_Surface *load_image(const char *path) {
+    path = game_path(path);
     FileBytes f;
     if (!read_file(path, &f)) return nullptr;
     SDL_RWops *rw = SDL_RWFromConstMem(f.data, int(f.size > 0x7fffffff ? 0x7fffffff : f.size));
@@ -743,6 +759,7 @@ bool flac_sound_readable(const Uint8 *d, size_t n) {
 // ---------------------------------------------------------------------------
 // Sounds: the mixer picks its reader by the first four bytes.
 Mix_Chunk *load_sound(const char *path) {
+    path = game_path(path);
     FileBytes f;
     if (!read_file(path, &f)) return nullptr;
     Source src = {f.data, nullptr, f.size};
@@ -769,6 +786,7 @@ Mix_Chunk *load_sound(const char *path) {
 // (RIFF ... WAVE or FORM for its WAV and AIFF reader), and streams the file
 // from disk while it plays.
 Mix_Music *load_music(const char *path) {
+    path = game_path(path);
     FILE *file = fopen(path, "rb");
     if (!file) return nullptr;
     struct stat st;
@@ -829,6 +847,7 @@ bool font_usable(const Uint8 *d, size_t n, int *size) {
 }
 
 TTF_Font *open_font(const char *path, int size) {
+    path = game_path(path);
     FileBytes f;
     if (read_file(path, &f)) {
         bool ok = font_usable(f.data, f.size, &size);
