@@ -14,7 +14,7 @@ sh scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 # Every part is asked for: a missing tool must fail the run, not shrink it.
-parts="-DBUILD_TESTING=ON -DORVIX_EXAMPLES=ON -DORVIX_BENCH=ON -DORVIX_WEB_TESTS=ON"
+parts="-DBUILD_TESTING=ON -DORVIX_EXAMPLES=ON -DORVIX_BENCH=ON -DORVIX_WEB_TESTS=ON -DORVIX_WINDOWS_TESTS=ON"
 
 # shellcheck disable=SC2086
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo $parts >/dev/null
@@ -37,7 +37,8 @@ if [ "${ORVIX_SKIP_COMPAT:-0}" != 1 ]; then
     exit 1
   fi
   echo "== sdl12-compat, normal build"
-  # The browser build (label web) uses no SDL library of the system: once is enough.
+  # The browser and Windows builds (labels web, windows) use no SDL library
+  # of the system: once is enough.
   (cd build && ORVIX_SDL=compat LD_LIBRARY_PATH="$(dirname "$compat")${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
-    ctest --output-on-failure -j"$jobs" -LE web)
+    ctest --output-on-failure -j"$jobs" -LE 'web|windows')
 fi

@@ -137,6 +137,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE prev, PWSTR cmdline, int show)
     HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
                             NULL);
 
+    /* The game's own modules, whatever paths a Lua installation on the
+       machine sets for itself. */
+    SetEnvironmentVariableW(L"LUA_PATH", NULL);
+    SetEnvironmentVariableW(L"LUA_CPATH", NULL);
+    SetEnvironmentVariableW(L"LUA_INIT", NULL);
     /* The game's folder first on the DLL path, for LuaJIT, which lives in a
        folder of its own. */
     static wchar_t env_path[32 * 1024];

@@ -15,7 +15,8 @@
  * (lua5.1.exe -l fixedclock game.lua): it points orvixcore.dll's imports of
  * SDL_GetTicks, SDL_Delay and SDL_Flip at itself. There the keys are real
  * ones that the test presses (xdotool): at each stop the shim writes
- * ORVIX_SHOTS/stopped-N and waits for the test to write ORVIX_SHOTS/resume-N.
+ * ORVIX_SHOTS/stopped-N and waits for the test to write ORVIX_SHOTS/resume-N,
+ * handling the window's messages meanwhile.
  *
  * The browser page has the same clock and stops (?clock=16&stops=...). */
 #ifdef _WIN32
@@ -103,8 +104,11 @@ static void save(SDL_Surface *s, Uint32 n) {
 
 #ifdef _WIN32
 /* Tells the test that frame n is on disk and waits until it has pressed its
- * keys (a minute at most). */
+ * keys (a minute at most). Meanwhile the window's messages are handled: the
+ * focus the test gives it takes effect, and the keys it presses go to SDL's
+ * queue, which the game reads at its next frame, as on Linux. */
 static void press_keys(Uint32 n) {
+    void (*pump)(void) = (void (*)(void))real("SDL_PumpEvents");
     const char *dir = getenv("ORVIX_SHOTS");
     char path[4096];
     snprintf(path, sizeof path, "%s/stopped-%u", dir ? dir : ".", (unsigned)n);
@@ -116,9 +120,15 @@ static void press_keys(Uint32 n) {
             fprintf(stderr, "fixedclock: no %s\n", path);
             exit(3);
         }
+        pump();
         Sleep(5);
     }
     fclose(f);
+    /* The last keys, which the X server may still be delivering. */
+    for (int i = 0; i < 4; ++i) {
+        Sleep(5);
+        pump();
+    }
 }
 #else
 static void press_keys(Uint32 n) {
