@@ -48,6 +48,14 @@ printf 'this is not an image\n' >"$out/not_an_image.png"
 for f in grey_trns.png deep_trns.png cmyk.jpg padded.bmp; do
   "$CONVERT" "$out/$f" -depth 8 "RGBA:$out/$f.rgba"
 done
+# GIFs of the kinds a GIF reader treats apart: many colours in a global
+# palette, interlaced rows, a first image smaller than the screen and placed
+# inside it, and an animation whose frames have palettes of their own.
+"$CONVERT" -size 32x16 gradient:red-blue \( -size 32x16 gradient:green-yellow \) -append -colors 200 \
+  "$out/colours.gif"
+"$CONVERT" "$out/colours.gif" -interlace GIF "$out/interlaced.gif"
+"$CONVERT" "$out/colours.gif" -repage 48x40+8+4 "$out/offset.gif"
+"$CONVERT" -delay 10 "$out/halves.bmp" "$out/colours.gif" -loop 0 "$out/frames.gif"
 
 # Sounds: 44.1 kHz stereo 16-bit, the mixer's own format, so nothing is resampled.
 "$SOX" -n -r 44100 -c 2 -b 16 "$out/beep.wav" synth 0.1 sine 1000 vol 0.5

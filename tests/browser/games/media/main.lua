@@ -27,9 +27,10 @@ for i, name in ipairs { "palette.png", "grey.png", "deep.png", "interlaced.png",
 end
 os.remove(cut_path)
 -- More images from the folder, named in arg[2] (a comma-separated list), in
--- a row below the corner.
+-- rows of three below the corner.
 for name in (arg[2] or ""):gmatch("[^,]+") do
-  corner[#corner + 1] = { O.loadImage(dir .. "/" .. name), 216 + 34 * (#corner - 10), 88 }
+  local k = #corner - 10
+  corner[#corner + 1] = { O.loadImage(dir .. "/" .. name), 216 + 34 * (k % 3), 88 + 34 * math.floor(k / 3) }
 end
 local font = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 15)
 local mono = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", 11)
