@@ -217,6 +217,37 @@ describe("the Windows build under Wine", function()
     assert.is_truthy(sound:find("[^%z]"), "silence")
   end)
 
+  it("loads music in every format the native mixer reads: Ogg Vorbis, WAV, FLAC and a tracker module", function()
+    local dir = unpack("sound")
+    local assets = h.lines(unix(h.read_file(dir .. "/launch.txt")))[3]
+    -- A module of one pattern: a square-wave sample played once.
+    local samples = ("\0"):rep(22) .. h.be(0, 2) .. "\0\0" .. h.be(0, 2) .. h.be(1, 2)
+    local mod = ("tiny"):rep(5) .. "square" .. ("\0"):rep(16) .. h.be(32, 2) .. "\0\64" .. h.be(0, 2) .. h.be(32, 2)
+      .. samples:rep(30) .. "\1\127" .. ("\0"):rep(128) .. "M.K." .. "\1\172\16\0" .. ("\0"):rep(1020)
+      .. ("\64\192"):rep(32)
+    h.write_file(dir .. "/tiny.mod", mod)
+    local code = [[
+      local O = require "orvixcore"
+      O.init(64, 48)
+      for _, path in ipairs { DIR .. "/tune.ogg", DIR .. "/tune.wav", DIR .. "/beep.flac", MOD } do
+        local music = O.loadMusic(path)
+        print(path:match("[^/]+$"), music ~= nil)
+        O.freeMusic(music)
+      end
+      O.quit()
+    ]]
+    local status, out = sh(("cd %s && %s wine lua5.1.exe -e %s 2>/dev/null"):format(q(dir), WINE,
+      q(("DIR, MOD = %q, %q "):format(assets, "tiny.mod") .. code)))
+    assert.are.equal(0, status, out)
+    local native_status, native = sh(("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "
+      .. "LUA_CPATH=%s lua5.1 -e %s 2>/dev/null"):format(q(h.build .. "/?.so;;"),
+      q(("DIR, MOD = %q, %q "):format(h.assets, dir .. "/tiny.mod") .. code)))
+    assert.are.equal(0, native_status, native)
+    assert.are.equal("Orvix init (64x48)\ntune.ogg\ttrue\ntune.wav\ttrue\nbeep.flac\ttrue\ntiny.mod\ttrue\nOrvix quit\n",
+      native)
+    assert.are.equal(native, unix(out))
+  end)
+
   it("draws gl_spin's torus through opengl32 under LuaJIT, from its launcher", function()
     local dir = unpack("gl_spin")
     assert.are.equal("luajit\\luajit.exe", h.lines(unix(h.read_file(dir .. "/launch.txt")))[1])
