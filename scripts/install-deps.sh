@@ -16,7 +16,7 @@ PACKAGES="
   sox libsox-fmt-base
   valgrind gdb
   emscripten chromium dpkg-dev
-  mingw-w64 nasm wine wine64
+  mingw-w64 nasm wine wine64 unzip
 "
 # Node.js may come from elsewhere with npm bundled (Debian's npm package then
 # conflicts with it): ask for Debian's only when the commands are missing.
