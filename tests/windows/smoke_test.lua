@@ -20,12 +20,14 @@ local KEYS = { Left = 276, Right = 275, Up = 273, Down = 274, space = 32, x = 12
 local work = h.tmpname("_windows")
 
 -- Runs a shell command: its status and output (standard error too unless
--- the command sends it elsewhere itself).
+-- the command sends it elsewhere itself). Lua 5.1's popen gives no status:
+-- the shell prints it last.
 local function sh(cmd)
-  local p = assert(io.popen(cmd:find("2>", 1, true) and cmd or cmd .. " 2>&1"))
+  local p = assert(io.popen("(" .. (cmd:find("2>", 1, true) and cmd or cmd .. " 2>&1") .. "); echo \"=$?\""))
   local s = p:read("*a")
-  local ok, _, status = p:close()
-  return (ok and 0) or status or 1, s
+  p:close()
+  local out, status = s:match("^(.-)=(%d+)\n$")
+  return tonumber(status), out
 end
 local function sleep(s) os.execute("sleep " .. s) end
 local function exists(path) return h.read_file(path) ~= nil end
@@ -40,11 +42,21 @@ end
 -- Windows writes text files with CRLF line ends.
 local function unix(s) return ((s or ""):gsub("\r\n", "\n")) end
 
+-- Unpacks a zip as a player would: the game's folder, and its launch.txt
+-- (interpreter, script, arguments).
 local function unpack(name)
   os.execute("rm -rf " .. q(work .. "/" .. name))
   local status, out = sh("unzip -q " .. q(ZIPS .. "/" .. name .. ".zip") .. " -d " .. q(work))
   assert(status == 0, out)
-  return work .. "/" .. name
+  local dir = work .. "/" .. name
+  return dir, h.lines(unix(h.read_file(dir .. "/launch.txt")))
+end
+
+-- Runs lua5.1 natively in a folder, on the classic SDL 1.2 whatever the
+-- test's library path: status and standard output.
+local function native(dir, env, args)
+  return sh(("cd %s && env -u LD_LIBRARY_PATH SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "
+    .. "LUA_CPATH=%s %s lua5.1 %s 2>/dev/null"):format(q(dir), q(h.build .. "/?.so;;"), env, args))
 end
 
 -- Starts a Windows program in a game's folder in the background; returns a
@@ -115,13 +127,12 @@ local function play_native(game, shots)
   for _, s in ipairs(game.stops) do
     for i = 2, #s do keys[#keys + 1] = s[1] .. ":" .. s[i]:sub(1, 1) .. KEYS[s[i]:sub(2)] end
   end
-  local args = {}
-  for i, a in ipairs(game.args) do args[i] = q(a) end
-  local status, out = sh(string.format("cd %s && env -u LD_LIBRARY_PATH LD_PRELOAD=%s LUA_CPATH=%s "
-    .. "SDL_VIDEODRIVER=dummy ORVIX_SEED=%d ORVIX_FRAMES=%d ORVIX_STOPS=%s ORVIX_KEYS=%s ORVIX_SHOTS=%s "
-    .. "lua5.1 %s %s 2>/dev/null", q(h.source .. "/" .. (game.native_cwd or "")),
-    q(h.build .. "/tests/libfixedclock.so"), q(h.build .. "/?.so;;"), game.seed, game.stops[#game.stops][1],
-    q(stop_list(game)), q(table.concat(keys, ",")), q(shots), game.script, table.concat(args, " ")))
+  local args = { game.script }
+  for _, a in ipairs(game.args) do args[#args + 1] = q(a) end
+  local status, out = native(h.source .. "/" .. (game.native_cwd or ""), ("LD_PRELOAD=%s ORVIX_SEED=%d "
+    .. "ORVIX_FRAMES=%d ORVIX_STOPS=%s ORVIX_KEYS=%s ORVIX_SHOTS=%s"):format(q(h.build .. "/tests/libfixedclock.so"),
+    game.seed, game.stops[#game.stops][1], q(stop_list(game)), q(table.concat(keys, ",")), q(shots)),
+    table.concat(args, " "))
   assert.are.equal(0, status, out)
   return out
 end
@@ -129,9 +140,8 @@ end
 -- The same game from its zip, under Wine, with the keys from xdotool; the
 -- arguments as its launch.txt gives them.
 local function play_windows(game, shots)
-  local dir = unpack(game.name)
+  local dir, launch = unpack(game.name)
   assert(sh("cp " .. q(ZIPS .. "/fixedclock.dll") .. " " .. q(dir)) == 0)
-  local launch = h.lines(unix(h.read_file(dir .. "/launch.txt")))
   local args = {}
   for i = 3, #launch do args[#args + 1] = q(launch[i]) end
   local win_shots = "shots"
@@ -179,6 +189,7 @@ describe("the Windows build under Wine", function()
   end)
   teardown(function()
     sh(WINE .. "wineserver -k")
+    -- ORVIX_KEEP=1 keeps the unpacked games and their frames for a look.
     if not os.getenv("ORVIX_KEEP") then os.execute("rm -rf " .. q(work)) end
   end)
 
@@ -202,15 +213,12 @@ describe("the Windows build under Wine", function()
   end
 
   it("plays sounds and music into SDL's disk driver, with the mixer's answers as natively", function()
-    local dir = unpack("sound")
-    local launch = h.lines(unix(h.read_file(dir .. "/launch.txt")))
+    local dir, launch = unpack("sound")
     local run = start(dir, "lua5.1.exe main.lua " .. q(launch[3]), "ORVIX_FRAMES=60 SDL_DISKAUDIOFILE=sound.raw")
     local status, out, err = finish(run)
     assert.are.equal(0, status, out .. err)
-    local _, native = sh(string.format("cd %s && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "
-      .. "ORVIX_FRAMES=1 LUA_CPATH=%s lua5.1 main.lua %s 2>/dev/null", q(h.source .. "/tests/browser/games/sound"),
-      q(h.build .. "/?.so;;"), q(h.assets)))
-    assert.are.equal(native, out)
+    local _, native_out = native(h.source .. "/tests/browser/games/sound", "ORVIX_FRAMES=1", "main.lua " .. q(h.assets))
+    assert.are.equal(native_out, out)
     local sound = assert(h.read_file(dir .. "/sound.raw"), "no sound file")
     -- Some seconds of 16-bit stereo, and not silence.
     assert.is_true(#sound > 44100, "only " .. #sound .. " bytes")
@@ -218,8 +226,7 @@ describe("the Windows build under Wine", function()
   end)
 
   it("loads music in every format the native mixer reads: Ogg Vorbis, WAV, FLAC and a tracker module", function()
-    local dir = unpack("sound")
-    local assets = h.lines(unix(h.read_file(dir .. "/launch.txt")))[3]
+    local dir, launch = unpack("sound")
     -- A module of one pattern: a square-wave sample played once.
     local samples = ("\0"):rep(22) .. h.be(0, 2) .. "\0\0" .. h.be(0, 2) .. h.be(1, 2)
     local mod = ("tiny"):rep(5) .. "square" .. ("\0"):rep(16) .. h.be(32, 2) .. "\0\64" .. h.be(0, 2) .. h.be(32, 2)
@@ -237,20 +244,19 @@ describe("the Windows build under Wine", function()
       O.quit()
     ]]
     local status, out = sh(("cd %s && %s wine lua5.1.exe -e %s 2>/dev/null"):format(q(dir), WINE,
-      q(("DIR, MOD = %q, %q "):format(assets, "tiny.mod") .. code)))
+      q(("DIR, MOD = %q, %q "):format(launch[3], "tiny.mod") .. code)))
     assert.are.equal(0, status, out)
-    local native_status, native = sh(("SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null "
-      .. "LUA_CPATH=%s lua5.1 -e %s 2>/dev/null"):format(q(h.build .. "/?.so;;"),
-      q(("DIR, MOD = %q, %q "):format(h.assets, dir .. "/tiny.mod") .. code)))
-    assert.are.equal(0, native_status, native)
+    local native_status, native_out = native(dir, "", "-e " .. q(("DIR, MOD = %q, %q "):format(h.assets, "tiny.mod")
+      .. code))
+    assert.are.equal(0, native_status, native_out)
     assert.are.equal("Orvix init (64x48)\ntune.ogg\ttrue\ntune.wav\ttrue\nbeep.flac\ttrue\ntiny.mod\ttrue\nOrvix quit\n",
-      native)
-    assert.are.equal(native, unix(out))
+      native_out)
+    assert.are.equal(native_out, unix(out))
   end)
 
   it("draws gl_spin's torus through opengl32 under LuaJIT, from its launcher", function()
-    local dir = unpack("gl_spin")
-    assert.are.equal("luajit\\luajit.exe", h.lines(unix(h.read_file(dir .. "/launch.txt")))[1])
+    local dir, launch = unpack("gl_spin")
+    assert.are.equal("luajit\\luajit.exe", launch[1])
     local run = start(dir, "gl_spin.exe", "ORVIX_FRAMES=100000")
     local id = window("SDL_app")
     assert.is_truthy(id, "no window")
@@ -297,10 +303,11 @@ describe("the Windows build under Wine", function()
     x("key Return")
     local status = finish(run)
     assert.are.equal(1, status)
-    local _, native = sh(("cd %s && SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy LUA_CPATH=%s lua5.1 main.lua 2>/dev/null")
-      :format(q(h.source .. "/tests/browser/games/fatal"), q(h.build .. "/?.so;;")))
-    assert.matches("Couldn't load image missing/picture.png. Exiting.", native, nil, true)
-    assert.are.equal(native, unix(h.read_file(dir .. "/fatal.log")))
+    local native_status, native_out = native(h.source .. "/tests/browser/games/fatal", "SDL_AUDIODRIVER=dummy",
+      "main.lua")
+    assert.are.equal(1, native_status)
+    assert.matches("Couldn't load image missing/picture.png. Exiting.", native_out, nil, true)
+    assert.are.equal(native_out, unix(h.read_file(dir .. "/fatal.log")))
   end)
 
   it("draws math.random's numbers from a seed as on Linux", function()
