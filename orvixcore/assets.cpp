@@ -22,7 +22,8 @@
 // - ORVIX_32BIT_SURFACES: every surface has 32 bits per pixel and none has a
 //   colour key (the browser's, web/surface.cpp), so PNG becomes RGBA;
 // - ORVIX_BROWSER_DECODES: the browser decodes sounds, so there is no mixer
-//   FLAC reader to guard and no FLAC dry run.
+//   FLAC reader to guard and no FLAC dry run, and images other than PNG and
+//   BMP, turning CMYK into RGB itself.
 // Everything else runs the same in every build.
 #include "assets.h"
 
@@ -489,29 +490,9 @@ const char *extension(const char *path) {
 // ---------------------------------------------------------------------------
 // Images. The format is found as SDL_image finds it: the extension picks TGA,
 // which has no signature; otherwise each reader's own test, in its order.
-#ifdef ORVIX_ADDONS
-// Without SDL_image, whose readers the checks above guard, the add-ons read
-// BMP themselves and hand every other format but PNG to the build's decoders
-// (addons/image.cpp). PNG is decoded here as natively, and a BMP's fourth
-// byte is alpha only where the file has an alpha mask, as natively.
-static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *) {
-    if (f.size >= 4 && memcmp(f.data, "\x89PNG", 4) == 0) return decode_png(f.data, f.size);
-    SDL_Surface *s = IMG_Load_RW(rw, 0);
-    if (s && bmp_without_alpha(f.data, f.size)) make_opaque(s);
-    return s;
-}
-#else
-// SDL_image's GIF and XPM readers use the surface they ask SDL for without
-// looking whether they got one; SDL refuses rows wider than its 16-bit pitch
-// can hold, and sizes it cannot allocate. The same request, made first,
-// tells whether theirs will succeed.
-static bool surface_possible(const ImageSize &size) {
-    SDL_Surface *probe = SDL_CreateRGBSurface(SDL_SWSURFACE, size.w, size.h, size.depth, 0, 0, 0, 0);
-    if (probe) SDL_FreeSurface(probe);
-    return probe != nullptr;
-}
-
-// Turns SDL_image's CMYK pixels into opaque RGB, in place.
+#ifndef ORVIX_BROWSER_DECODES
+// Turns a CMYK JPEG's channels, as SDL_image and the Windows build's decoder
+// give them, into opaque RGB, in place.
 static void cmyk_to_rgb(SDL_Surface *s, bool inverted) {
     if (s->format->BytesPerPixel != 4 || SDL_LockSurface(s) < 0) return;
     for (int y = 0; y < s->h; ++y) {
@@ -531,6 +512,35 @@ static void cmyk_to_rgb(SDL_Surface *s, bool inverted) {
         }
     }
     SDL_UnlockSurface(s);
+}
+#endif
+
+#ifdef ORVIX_ADDONS
+// Without SDL_image, whose readers the checks above guard, the add-ons read
+// BMP themselves and hand every other format but PNG to the build's decoders
+// (addons/image.cpp). PNG is decoded here as natively, a BMP's fourth byte
+// is alpha only where the file has an alpha mask, and CMYK JPEG becomes RGB,
+// as natively.
+static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *) {
+    if (f.size >= 4 && memcmp(f.data, "\x89PNG", 4) == 0) return decode_png(f.data, f.size);
+    SDL_Surface *s = IMG_Load_RW(rw, 0);
+    if (s && bmp_without_alpha(f.data, f.size)) make_opaque(s);
+#ifndef ORVIX_BROWSER_DECODES
+    // The build's own JPEG decoder leaves a CMYK file's channels as they are.
+    int cmyk = s ? jpeg_cmyk_kind(f.data, f.size) : 0;
+    if (cmyk) cmyk_to_rgb(s, cmyk == 2);
+#endif
+    return s;
+}
+#else
+// SDL_image's GIF and XPM readers use the surface they ask SDL for without
+// looking whether they got one; SDL refuses rows wider than its 16-bit pitch
+// can hold, and sizes it cannot allocate. The same request, made first,
+// tells whether theirs will succeed.
+static bool surface_possible(const ImageSize &size) {
+    SDL_Surface *probe = SDL_CreateRGBSurface(SDL_SWSURFACE, size.w, size.h, size.depth, 0, 0, 0, 0);
+    if (probe) SDL_FreeSurface(probe);
+    return probe != nullptr;
 }
 
 static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *path) {

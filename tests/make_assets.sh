@@ -43,6 +43,9 @@ printf 'this is not an image\n' >"$out/not_an_image.png"
 "$CONVERT" -size 8x8 xc:'#102030' -fill '#ff8000' -draw 'rectangle 2,2 5,5' -transparent '#102030' \
   -define png:color-type=2 -define png:bit-depth=16 "$out/deep_trns.png"
 "$CONVERT" "$out/halves.bmp" -colorspace CMYK -quality 95 "$out/cmyk.jpg"
+# CMYK with black ink in it, where a reader that leaves the channels as they
+# are gives other colours than one that converts them.
+"$CONVERT" -size 16x8 gradient:'#402010'-'#c0a080' -colorspace CMYK -quality 95 "$out/cmyk_dark.jpg"
 "$CONVERT" "$out/halves.bmp" -alpha set -channel A -evaluate set 0 +channel -define bmp3:alpha=true \
   "BMP3:$out/padded.bmp"
 for f in grey_trns.png deep_trns.png cmyk.jpg padded.bmp; do
