@@ -10,7 +10,11 @@ extern "C" {
 #include <lua.h>
 }
 
+#ifdef _WIN32
+#define ORVIX_EXPORT __declspec(dllexport)
+#else
 #define ORVIX_EXPORT __attribute__((visibility("default")))
+#endif
 
 // The one character-cell screen (see cells.cpp).
 struct CursesContext {

@@ -26,6 +26,12 @@ for i, name in ipairs { "palette.png", "grey.png", "deep.png", "interlaced.png",
   corner[i] = { O.loadImage(path), x, y }
 end
 os.remove(cut_path)
+-- More images from the folder, named in arg[2] (a comma-separated list), in
+-- rows of three below the corner.
+for name in (arg[2] or ""):gmatch("[^,]+") do
+  local k = #corner - 10
+  corner[#corner + 1] = { O.loadImage(dir .. "/" .. name), 216 + 34 * (k % 3), 88 + 34 * math.floor(k / 3) }
+end
 local font = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 15)
 local mono = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", 11)
 local label, lw = O.printFont(font, "Surface text: caf\195\169 \226\153\165", 255, 255, 0, 0, 0, nil, true)
