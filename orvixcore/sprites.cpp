@@ -111,6 +111,39 @@ SDL_Surface *new_handle_from(SDL_Surface *made) {
     return s;
 }
 
+// A new handle with the pixels of a 32-bit surface made outside the handle
+// record (SDL_gfx's results), copied row by row. SDL's own conversion is no
+// use here: SDL_gfx makes its results two rows taller and then shortens them
+// in the surface record, which the SDL2-based SDL 1.2 library does not see,
+// and it gives them a colour key of 0, which that library's conversion turns
+// into transparency for opaque black.
+SDL_Surface *handle_with_pixels(SDL_Surface *from) {
+    if (from->format->BytesPerPixel != 4 || !from->pixels) return nullptr;
+    SDL_Surface *blank = SDL_CreateRGBSurface(SDL_HWSURFACE | SDL_SRCALPHA, from->w, from->h, 32, 0, 0, 0, 0xFF);
+    SDL_Surface *s = blank ? to_display_format(blank) : nullptr;
+    if (!s) return nullptr;
+    const SDL_PixelFormat *ff = from->format, *sf = s->format;
+    bool same = ff->Rmask == sf->Rmask && ff->Gmask == sf->Gmask && ff->Bmask == sf->Bmask && ff->Amask == sf->Amask;
+    Locked lf(from), ls(s);
+    if (lf.ok && ls.ok)
+        for (int y = 0; y < s->h; ++y) {
+            const Uint32 *a = pixel_row(from, y);
+            Uint32 *b = pixel_row(s, y);
+            if (same) {
+                memcpy(b, a, size_t(s->w) * 4);
+                continue;
+            }
+            for (int x = 0; x < s->w; ++x) {
+                Uint32 p = a[x];
+                Uint32 alpha = ff->Amask ? channel(p, ff->Amask, ff->Ashift) : 255;
+                b[x] = (Uint32(channel(p, ff->Rmask, ff->Rshift)) << sf->Rshift) |
+                       (Uint32(channel(p, ff->Gmask, ff->Gshift)) << sf->Gshift) |
+                       (Uint32(channel(p, ff->Bmask, ff->Bshift)) << sf->Bshift) | ((alpha << sf->Ashift) & sf->Amask);
+            }
+        }
+    return s;
+}
+
 }  // namespace
 
 int l_surfSize(lua_State *L) {
@@ -163,11 +196,7 @@ int l_rotozoom(lua_State *L) {
     if (std::fabs(zoom) * (double(src->w) + src->h) < 65536.0) rotozoomSurfaceSize(src->w, src->h, angle, zoom, &w, &h);
     if (w < 1 || h < 1 || w > kMaxSide || h > 32767) return fail(L, "rotozoom: the result would be larger than a surface can be");
     SDL_Surface *made = rotozoomSurface(src, angle, zoom, smooth);
-    if (!made) return fail(L, "rotozoom: out of memory");
-    // SDL_gfx gives its result a colour key of 0; converted with it, one of
-    // the SDL 1.2 libraries would make opaque black pixels transparent.
-    SDL_SetColorKey(made, 0, 0);
-    SDL_Surface *s = new_handle_from(made);
+    SDL_Surface *s = made ? handle_with_pixels(made) : nullptr;
     SDL_FreeSurface(made);
     return s ? push_surface(L, s) : fail(L, "rotozoom: out of memory");
 }
@@ -231,7 +260,17 @@ int l_setClip(lua_State *L) {
         SDL_SetClipRect(dst, nullptr);
         return 0;
     }
-    SDL_Rect r = {arg_s16(L, 2), arg_s16(L, 3), arg_u16(L, 4), arg_u16(L, 5)};
+    // Cut to the target here: the SDL2-based SDL 1.2 library would keep a
+    // rectangle outside the target with a negative width, which reaches the
+    // 16-bit field that SDL_gfx and blitAlpha read as a huge one. An empty
+    // clip is the empty rectangle at the origin.
+    int x = arg_s16(L, 2), y = arg_s16(L, 3);
+    int x0 = x > 0 ? x : 0, y0 = y > 0 ? y : 0;
+    int x1 = x + arg_u16(L, 4), y1 = y + arg_u16(L, 5);
+    if (x1 > dst->w) x1 = dst->w;
+    if (y1 > dst->h) y1 = dst->h;
+    SDL_Rect r = {0, 0, 0, 0};
+    if (x1 > x0 && y1 > y0) r = {Sint16(x0), Sint16(y0), Uint16(x1 - x0), Uint16(y1 - y0)};
     SDL_SetClipRect(dst, &r);
     return 0;
 }
