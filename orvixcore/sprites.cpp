@@ -111,17 +111,21 @@ SDL_Surface *new_handle_from(SDL_Surface *made) {
     return s;
 }
 
-// A new handle with the pixels of a 32-bit surface made outside the handle
-// record (SDL_gfx's results), copied row by row. SDL's own conversion is no
-// use here: SDL_gfx makes its results two rows taller and then shortens them
-// in the surface record, which the SDL2-based SDL 1.2 library does not see,
-// and it gives them a colour key of 0, which that library's conversion turns
-// into transparency for opaque black.
-SDL_Surface *handle_with_pixels(SDL_Surface *from) {
-    if (from->format->BytesPerPixel != 4 || !from->pixels) return nullptr;
-    SDL_Surface *blank = SDL_CreateRGBSurface(SDL_HWSURFACE | SDL_SRCALPHA, from->w, from->h, 32, 0, 0, 0, 0xFF);
-    SDL_Surface *s = blank ? to_display_format(blank) : nullptr;
+// A new handle in the layout of the handle `like`, with the pixels of a
+// 32-bit surface made outside the handle record (SDL_gfx's results), copied
+// row by row. SDL's own conversion is no use here: SDL_gfx makes its results
+// two rows taller and then shortens them in the surface record, which the
+// SDL2-based SDL 1.2 library does not see, and it gives them a colour key of
+// 0, which that library's conversion turns into transparency for opaque
+// black. Made in the layout directly: a conversion of a blank surface would
+// cost as much as the turning itself.
+SDL_Surface *handle_with_pixels(SDL_Surface *from, const SDL_Surface *like) {
+    const SDL_PixelFormat *layout = like->format;
+    if (from->format->BytesPerPixel != 4 || !from->pixels || layout->BytesPerPixel != 4) return nullptr;
+    SDL_Surface *s = SDL_CreateRGBSurface(SDL_SWSURFACE | SDL_SRCALPHA, from->w, from->h, 32, layout->Rmask,
+                                          layout->Gmask, layout->Bmask, layout->Amask);
     if (!s) return nullptr;
+    handle_add(s, Kind::Surface);
     const SDL_PixelFormat *ff = from->format, *sf = s->format;
     bool same = ff->Rmask == sf->Rmask && ff->Gmask == sf->Gmask && ff->Bmask == sf->Bmask && ff->Amask == sf->Amask;
     Locked lf(from), ls(s);
@@ -196,7 +200,7 @@ int l_rotozoom(lua_State *L) {
     if (std::fabs(zoom) * (double(src->w) + src->h) < 65536.0) rotozoomSurfaceSize(src->w, src->h, angle, zoom, &w, &h);
     if (w < 1 || h < 1 || w > kMaxSide || h > 32767) return fail(L, "rotozoom: the result would be larger than a surface can be");
     SDL_Surface *made = rotozoomSurface(src, angle, zoom, smooth);
-    SDL_Surface *s = made ? handle_with_pixels(made) : nullptr;
+    SDL_Surface *s = made ? handle_with_pixels(made, src) : nullptr;
     SDL_FreeSurface(made);
     return s ? push_surface(L, s) : fail(L, "rotozoom: out of memory");
 }
