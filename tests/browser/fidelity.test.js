@@ -4,7 +4,8 @@
 // browser through the DevTools protocol), and the frames are compared pixel
 // by pixel. At least 99% of the pixels of every frame must be within 8 of
 // the native value in each channel, and every pixel of a game's `decoded`
-// rectangle, which holds loaded images only.
+// rectangle, which holds loaded images only; every pixel of its `exact`
+// rectangle must be the native one.
 'use strict';
 const {test} = require('node:test');
 const assert = require('node:assert');
@@ -30,6 +31,18 @@ const GAMES = [
     stops: {1: [], 3: []},
     // The corner of PNG, BMP and JPEG files of every kind the loaders treat apart.
     decoded: {x: 216, y: 0, w: 104, h: 80},
+  },
+  {
+    // orvixcore.extra's drawing: parts of a sheet, fades, turned, zoomed and
+    // mirrored copies, clip rectangles; every pixel above the text line must
+    // be exactly the native one.
+    name: 'sprites',
+    cwd: 'tests/browser/games/sprites',
+    script: 'main.lua',
+    args: [path.join(env.build, 'assets')],
+    seed: 1,
+    stops: {1: [], 3: []},
+    exact: {x: 0, y: 0, w: 320, h: 220},
   },
   {
     name: 'arcade',
@@ -121,11 +134,13 @@ for (const game of GAMES) {
         const native = readPPM(path.join(shots, `frame-${frame}.ppm`));
         const share = similarity(native, web);
         const decoded = game.decoded ? similarity(native, web, game.decoded) : 1;
+        const exact = game.exact ? similarity(native, web, game.exact, 0) : 1;
         report.push(`frame ${frame}: ${(100 * share).toFixed(3)}%`);
-        if (share < 0.99 || decoded < 1) {
+        if (share < 0.99 || decoded < 1 || exact < 1) {
           fs.writeFileSync(path.join(shots, `web-${frame}.rgba`), web.rgba);
           assert.fail(`frame ${frame}: only ${(100 * share).toFixed(3)}% of pixels match, ` +
-            `${(100 * decoded).toFixed(3)}% of the decoded images (files in ${shots})`);
+            `${(100 * decoded).toFixed(3)}% of the decoded images, ${(100 * exact).toFixed(3)}% of the exact ` +
+            `rectangle (files in ${shots})`);
         }
         for (const a of actions) {
           if (a[0] === '+') await page.keyboard.down(a.slice(1));

@@ -16,6 +16,7 @@ let server, base, browser;
 before(async () => {
   ({server, base} = await h.serve({
     input: env.site('input'), fatal: env.site('fatal'), truncated: env.site('truncated'), junk_first: env.site('junk_first'), opengl: env.site('opengl'), gl_spin: env.site('gl_spin'), sound: env.site('sound'),
+    saves: env.site('saves'),
   }));
   browser = await h.launch();
 });
@@ -94,6 +95,39 @@ test('keys and the mouse reach input() as SDL 1.2 reports them', async () => {
   await h.until(page, () => window.orvix.exitStatus !== null);
   const got = printed(log).filter((l) => l.startsWith('input'));
   assert.deepStrictEqual(got, expected);
+  await page.close();
+});
+
+test('a file written under saveDir survives a reload; setTitle names the page; typed text arrives', async () => {
+  const dir = '/home/web_user/.local/share/orvix-test/';
+  const countLine = () => window.orvix.lines.find((l) => l.startsWith('count '));
+  let {page} = await h.openGame(browser, `${base}/saves`);
+  assert.strictEqual(await h.until(page, countLine), `count 1 in ${dir}`);
+  assert.strictEqual(await page.title(), 'Saves caf\u00e9');
+  // The closed file has been written out to the browser's storage.
+  await h.until(page, () => window.Module.orvixSaves.writes >= 1);
+  assert.strictEqual(await page.evaluate(() => window.Module.orvixSaves.error), null);
+  // Shift+H, the key that types é on a French layout, then Shift+1.
+  await page.keyboard.down('Shift');
+  await page.keyboard.press('KeyH');
+  await page.keyboard.up('Shift');
+  await page.evaluate(() => {
+    for (const type of ['keydown', 'keyup']) window.dispatchEvent(new KeyboardEvent(type, {code: 'Digit2', key: '\u00e9'}));
+  });
+  await page.keyboard.down('Shift');
+  await page.keyboard.press('Digit1');
+  await page.keyboard.up('Shift');
+  await h.until(page, () => window.orvix.exitStatus !== null);
+  assert.ok(await page.evaluate(() => window.orvix.lines.includes('typed H\u00e9!')),
+    JSON.stringify(await page.evaluate(() => window.orvix.lines)));
+  // The page again, as a player reloading it: the game finds its file.
+  await page.reload();
+  assert.strictEqual(await h.until(page, countLine), `count 2 in ${dir}`);
+  await h.until(page, () => window.Module.orvixSaves.writes >= 1);
+  await page.close();
+  // A page of its own, after the first one is gone, finds it too.
+  ({page} = await h.openGame(browser, `${base}/saves`));
+  assert.strictEqual(await h.until(page, countLine), `count 3 in ${dir}`);
   await page.close();
 });
 
