@@ -10,6 +10,7 @@ mergeInto(LibraryManager.library, {
   $ORW_SAVES__postset: 'addOnPreRun(function() { ORW_SAVES.mount(); });',
   $ORW_SAVES: {
     root: '/home/web_user/.local/share',
+    loading: false,  // the kept files are being read back (their closes are no change)
     busy: false,     // a write-out is running
     again: false,    // changes came while it ran
     writes: 0,       // write-outs finished, for the page and its tests
@@ -26,7 +27,9 @@ mergeInto(LibraryManager.library, {
       Module['orvixSaves'] = ORW_SAVES;
       // The game starts once the kept files are back.
       addRunDependency('orvix-saves');
+      ORW_SAVES.loading = true;
       FS.syncfs(true, function(err) {
+        ORW_SAVES.loading = false;
         if (err) ORW_SAVES.error = String(err);
         removeRunDependency('orvix-saves');
       });
@@ -51,6 +54,7 @@ mergeInto(LibraryManager.library, {
     },
 
     writeOut: function() {
+      if (ORW_SAVES.loading) return;
       if (ORW_SAVES.busy) {
         ORW_SAVES.again = true;
         return;

@@ -128,6 +128,10 @@ test('a file written under saveDir survives a reload; setTitle names the page; t
   // A page of its own, after the first one is gone, finds it too.
   ({page} = await h.openGame(browser, `${base}/saves`));
   assert.strictEqual(await h.until(page, countLine), `count 3 in ${dir}`);
+  // Reading the kept files back is no change to write out.
+  await h.until(page, () => window.Module.orvixSaves.writes >= 1);
+  assert.strictEqual(await page.evaluate(() => window.Module.orvixSaves.writes), 1);
+  assert.deepStrictEqual(await page.evaluate(() => window.orvix.lines.filter((l) => /syncfs/.test(l))), []);
   await page.close();
 });
 
