@@ -12,6 +12,7 @@ site() {
   WEB_OUT="$build/web/$name" sh scripts/web.sh "$@"
 }
 site arcade examples/arcade "$build/examples/arcade"
+site caverun examples/caverun "$build/examples/caverun"
 site roguelike examples/roguelike.lua
 # Named by its absolute path: packed at that path, run from there.
 site gl_spin "$root/examples/gl_spin.lua"

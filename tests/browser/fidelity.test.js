@@ -18,7 +18,7 @@ const env = require('./env');
 
 // DOM key codes and the SDL key codes the native run presses for them.
 const SDL_KEYS = {ArrowLeft: 276, ArrowRight: 275, ArrowUp: 273, ArrowDown: 274, Space: 32, KeyX: 120,
-  KeyP: 112, Minus: 45};
+  KeyP: 112, Minus: 45, Enter: 13};
 
 const GAMES = [
   {
@@ -52,6 +52,18 @@ const GAMES = [
     // Frame: keys pressed (+) or released (-) after it.
     stops: {20: [], 45: ['+ArrowLeft', '+Space'], 90: ['-Space', '+ArrowUp'], 140: ['-ArrowLeft', '-ArrowUp'],
       141: ['+KeyP', '+Minus'], 142: ['-KeyP', '-Minus'], 200: ['+ArrowRight', '+Space'], 260: []},
+  },
+  {
+    // From the title into the level: run right over the first coins, jump
+    // the first pit, stop on the far side.
+    name: 'caverun',
+    script: 'examples/caverun/caverun.lua',
+    args: [path.join(env.build, 'examples/caverun')],
+    seed: 1,
+    stops: {5: ['+Enter'], 6: ['-Enter', '+ArrowRight'], 40: [], 75: ['+ArrowUp'], 80: ['-ArrowUp'],
+      100: [], 140: ['-ArrowRight'], 150: []},
+    // Natively its save folder goes to a folder of the run's own.
+    env: {XDG_DATA_HOME: path.join(os.tmpdir(), 'orvix-fidelity-caverun-data')},
   },
   {
     name: 'roguelike',
@@ -106,7 +118,7 @@ function runNative(game, frames, shots) {
       SDL_VIDEODRIVER: 'dummy', SDL_AUDIODRIVER: 'disk', SDL_DISKAUDIOFILE: '/dev/null',
       ORVIX_SEED: String(game.seed), ORVIX_FRAMES: String(frames),
       ORVIX_STOPS: Object.keys(game.stops).join(','), ORVIX_KEYS: keys.join(','), ORVIX_SHOTS: shots,
-    }),
+    }, game.env || {}),
   });
   assert.strictEqual(r.status, 0, `native run failed: ${r.stdout}${r.stderr}`);
   return r.stdout;
@@ -160,5 +172,6 @@ for (const game of GAMES) {
       server.close();
     }
     fs.rmSync(shots, {recursive: true, force: true});
+    if (game.env && game.env.XDG_DATA_HOME) fs.rmSync(game.env.XDG_DATA_HOME, {recursive: true, force: true});
   });
 }
