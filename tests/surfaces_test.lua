@@ -833,12 +833,21 @@ describe("surfaces", function()
         O.freeSurf(s)
       end)
 
-      it("keeps opaque black opaque and the corners outside the turned square transparent", function()
+      it("keeps opaque black opaque and the corners outside the turned square transparent, and blits like any handle", function()
         local s = solid(20, 20, 0, 0, 0)
         local r = X.rotozoom(s, 45, 1)
         local w, h = X.surfSize(r)
         assert.are.same({ 0, 0, 0, 255 }, { T.rgba(r, w / 2, h / 2) })
         assert.are.same({ 0, 0, 0, 0 }, { T.rgba(r, 0, 0) })
+        -- the same blit as a copy made by SDL's own conversion
+        local p = patterned(12, 10, 140)
+        local turned, copy = X.rotozoom(p, 33, 1.3, true), nil
+        copy = X.mirror(turned, false, false)
+        local a, b = solid(40, 40, 50, 100, 150), solid(40, 40, 50, 100, 150)
+        O.blit(turned, 3, 3, a)
+        O.blit(copy, 3, 3, b)
+        assert.are.equal(T.raw(b), T.raw(a))
+        for _, x in ipairs { p, turned, copy, a, b } do O.freeSurf(x) end
         O.freeSurf(r)
         O.freeSurf(s)
       end)

@@ -16,6 +16,10 @@ static void frame(void) {
         double zoom = 0.5 + (double)((frame_no + i) % 16) / 10.0;
         SDL_Surface *turned = rotozoomSurface(sprite, angle, zoom, SMOOTHING_ON);
         if (!turned) fail("rotozoomSurface");
+        /* SDL_gfx gives its result a colour key of 0 with RLE: blitted with
+         * it, the SDL2-based SDL 1.2 library keys out opaque black and blends
+         * by other arithmetic. A program wanting the sprite as drawn drops it. */
+        SDL_SetColorKey(turned, 0, 0);
         SDL_Rect r = {(Sint16)(i % 5 * 128), (Sint16)(i / 5 * 120), 0, 0};
         SDL_UpperBlit(turned, NULL, screen, &r);
         SDL_FreeSurface(turned);
