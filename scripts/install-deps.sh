@@ -14,7 +14,7 @@ PACKAGES="
   xvfb xauth xdotool x11-apps imagemagick
   fonts-dejavu-core xfonts-utils
   sox libsox-fmt-base
-  valgrind
+  valgrind gdb
   emscripten chromium dpkg-dev
 "
 # Node.js may come from elsewhere with npm bundled (Debian's npm package then

@@ -5,9 +5,10 @@
 #   3. the normal build again, on sdl12-compat (the SDL2-based SDL 1.2 that
 #      current distributions ship), chosen for every process of the run with
 #      LD_LIBRARY_PATH. ORVIX_SDL=compat tells the tests which library they
-#      must find loaded.
-#   ORVIX_SKIP_SANITIZE=1 ...  leaves out pass 2
-#   ORVIX_SKIP_COMPAT=1 ...    leaves out pass 3
+#      must find loaded;
+#   4. the sanitizer build's fuzz runs, on sdl12-compat.
+#   ORVIX_SKIP_SANITIZE=1 ...  leaves out passes 2 and 4
+#   ORVIX_SKIP_COMPAT=1 ...    leaves out passes 3 and 4
 set -e
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh
@@ -36,8 +37,14 @@ if [ "${ORVIX_SKIP_COMPAT:-0}" != 1 ]; then
     echo "libsdl1.2-compat is not installed" >&2
     exit 1
   fi
+  compat_path="$(dirname "$compat")${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
   echo "== sdl12-compat, normal build"
   # The browser build (label web) uses no SDL library of the system: once is enough.
-  (cd build && ORVIX_SDL=compat LD_LIBRARY_PATH="$(dirname "$compat")${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}" \
-    ctest --output-on-failure -j"$jobs" -LE web)
+  (cd build && ORVIX_SDL=compat LD_LIBRARY_PATH="$compat_path" ctest --output-on-failure -j"$jobs" -LE web)
+  if [ "${ORVIX_SKIP_SANITIZE:-0}" != 1 ]; then
+    # The sanitizers on the second library too, where its calls reach the most
+    # of it for the least time: the fuzz runs (well under a minute).
+    echo "== sdl12-compat, sanitizer build, fuzz runs"
+    (cd build-asan && ORVIX_SDL=compat LD_LIBRARY_PATH="$compat_path" ctest --output-on-failure -j"$jobs" -L fuzz)
+  fi
 fi

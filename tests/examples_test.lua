@@ -69,18 +69,18 @@ local function finish(run, seconds)
   return nil
 end
 
--- The example's window (id, width, height) once it shows, or nil. The pointer
--- is then put in its middle: with no window manager the keyboard focus
--- follows the pointer.
+-- The example's window (id, width, height) once it shows, or nil. The window
+-- is given the keyboard focus, whatever an earlier game left it on, and the
+-- pointer is put in its middle.
 local function window(run)
   for _ = 1, 300 do
     -- The last one: SDL may replace a window while it sets the mode up.
-    local id = x("xdotool search --onlyvisible --class " .. q(run.class)):match("(%d+)%s*$")
+    local id = h.x_window(display, run.class)
     if id then
       sleep(0.3)
       local geo = x("xdotool getwindowgeometry --shell " .. id)
       local w, hgt = tonumber(geo:match("WIDTH=(%d+)")), tonumber(geo:match("HEIGHT=(%d+)"))
-      if w and hgt then
+      if w and hgt and h.give_focus(display, id) then
         x(string.format("xdotool mousemove %d %d", w / 2, hgt / 2))
         return id, w, hgt
       end

@@ -58,6 +58,17 @@ describe("OpenGL mode", function()
     assert.are.equal(2, T.globals().gl_on)
   end)
 
+  -- tests/env.sh keeps llvmpipe on the drawing thread: its rasterizer
+  -- threads can write into a freed fence.
+  it("renders with llvmpipe and no rasterizer threads", function()
+    assert.matches("llvmpipe", T.gl_renderer())
+    local p = assert(io.popen("cat /proc/" .. assert(io.open("/proc/self/stat")):read("*n") .. "/task/*/comm"))
+    local names = p:read("*a")
+    p:close()
+    assert.matches(H.lua:match("([^/]+)$"):sub(1, 15), names)
+    assert.is_nil(names:match("llvmpipe"), names)
+  end)
+
   describe("setVertexPointer", function()
     it("hands OpenGL byte 4 of the array with size 3, GL_DOUBLE and stride 0", function()
       local a = V.makeArray({ 0, 0, 0, 1, 0, 0 })

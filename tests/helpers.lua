@@ -55,8 +55,10 @@ function M.splice(s, at, bytes) return s:sub(1, at) .. bytes .. s:sub(at + #byte
 
 -- Runs a Lua chunk in a child process of the same host, with the modules on
 -- its path. opts.env: table of extra environment variables (values may be
--- false to unset them); opts.timeout: seconds after which the child is killed
--- (status 137). Returns exit status, standard output, standard error.
+-- false to unset them); opts.timeout: seconds after which the child is taken
+-- to be hung: the stack of each of its threads goes to its standard error and
+-- it is killed (status 137; tests/watchdog.sh). Returns exit status, standard
+-- output, standard error.
 function M.run_child(code, opts)
   opts = opts or {}
   local script = M.tmpname(".lua")
@@ -77,7 +79,7 @@ function M.run_child(code, opts)
   end
   local env = unset
   for _, a in ipairs(set) do env[#env + 1] = a end
-  local limit = opts.timeout and ("timeout -s KILL " .. opts.timeout .. " ") or ""
+  local limit = opts.timeout and ("sh " .. shell_quote(M.source .. "/tests/watchdog.sh") .. " " .. opts.timeout .. " ") or ""
   local cmd = limit .. "env " .. table.concat(env, " ") .. " " .. shell_quote(M.lua) .. " " .. shell_quote(script)
     .. " >" .. shell_quote(out) .. " 2>" .. shell_quote(err) .. "; echo $?"
   local p = assert(io.popen(cmd))
@@ -111,6 +113,39 @@ function M.child_with_file(data, suffix, code, env)
   local status, out, err = M.run_child(("FILE = %q\n"):format(path) .. code, { env = env, timeout = 60 })
   os.remove(path)
   return status, out, err, path
+end
+
+-- The directory of sdl12-compat's libSDL-1.2.so.0 (for LD_LIBRARY_PATH), or
+-- nil when it is not installed.
+function M.compat_dir()
+  local p = assert(io.popen("dpkg -L libsdl1.2-compat 2>/dev/null"))
+  local dir = p:read("*a"):match("\n(/%S+)/libSDL%-1%.2%.so%.0\n")
+  p:close()
+  return dir
+end
+
+-- X tools run without the sanitizer runtime that the tests preload.
+local function x_tool(display, cmd)
+  local p = assert(io.popen("env -u LD_PRELOAD DISPLAY=" .. shell_quote(display) .. " " .. cmd .. " 2>/dev/null"))
+  local out = p:read("*a")
+  p:close()
+  return out
+end
+
+-- The id of the newest visible window of a class (SDL names it after the
+-- host program) on an X server, or nil.
+function M.x_window(display, class)
+  return x_tool(display, "xdotool search --onlyvisible --class " .. shell_quote(class)):match("(%d+)%s*$")
+end
+
+-- Gives a window the keyboard focus and waits until it has it; true once it
+-- has. A test that types must do this: with no window manager the focus
+-- follows the pointer only until a program sets it, and sdl12-compat sets it
+-- to its window, which leaves it on nothing when that window closes. Any
+-- window opened later on that server then gets no key events.
+function M.give_focus(display, window)
+  x_tool(display, "timeout 10 xdotool windowfocus --sync " .. window)
+  return x_tool(display, "xdotool getwindowfocus"):match("%d+") == tostring(window)
 end
 
 -- Lines of a text, without their newlines.

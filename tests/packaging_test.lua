@@ -113,7 +113,7 @@ O.quit()
     for line in out:gmatch("%-%- (Leaving out [^\n]*)") do left[#left + 1] = line end
     assert.are.same({
       "Leaving out the tests: not found: GoogleTest (libgtest-dev), lua5.1, luajit, busted (lua-busted), "
-        .. "ImageMagick (imagemagick), sox, fonttosfnt (xfonts-utils), Xvfb (xvfb), xdotool, valgrind "
+        .. "ImageMagick (imagemagick), sox, fonttosfnt (xfonts-utils), Xvfb (xvfb), xdotool, gdb, valgrind "
         .. "(-DBUILD_TESTING=ON makes this an error)",
       "Leaving out the arcade example's assets: not found: ImageMagick (imagemagick), sox "
         .. "(-DORVIX_EXAMPLES=ON makes this an error)",

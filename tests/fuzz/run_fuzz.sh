@@ -3,6 +3,10 @@
 # AUDIO is on (disk driver, output discarded) or off (a driver that does not
 # exist, so the mixer cannot open). The seed is ORVIX_FUZZ_SEED, or today's
 # date, and is printed first so that a failing run can be repeated.
+# A run still going after its time limit prints the stack of each of its
+# threads and is killed (tests/watchdog.sh): 240 s per 20,000 calls, or
+# ORVIX_FUZZ_LIMIT seconds. The slowest run measured, the sanitizer build on
+# sdl12-compat with the 2-core machine at a load of 15, took 36 s for 20,000.
 set -e
 host=$1
 mode=$2
@@ -16,8 +20,10 @@ else
   export SDL_AUDIODRIVER=none_such_driver
 fi
 seed=${ORVIX_FUZZ_SEED:-$(date +%Y%m%d)}
+limit=${ORVIX_FUZZ_LIMIT:-$(((calls + 19999) / 20000 * 240))}
 echo "fuzz seed $seed (repeat with ORVIX_FUZZ_SEED=$seed)"
-out=$("$host" "$(dirname "$0")/fuzz.lua" "$mode" "$seed" "$calls" 2>&1) && status=0 || status=$?
+out=$(sh "$(dirname "$0")/../watchdog.sh" "$limit" \
+  "$host" "$(dirname "$0")/fuzz.lua" "$mode" "$seed" "$calls" 2>&1) && status=0 || status=$?
 printf '%s\n' "$out"
 if [ "$status" != 0 ]; then
   echo "fuzz run ended with status $status"

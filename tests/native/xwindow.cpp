@@ -51,22 +51,3 @@ bool window_pixels(int x, int y, int w, int h, const std::function<void(int, int
 }
 
 }  // namespace orvixtest
-
-namespace {
-
-// window_id() -> the X11 id of SDL's top-level window (for xdotool), or
-// nothing. Classic SDL draws into a child of it; the SDL2-based library has
-// one window and leaves wmwindow 0.
-int t_window_id(lua_State *L) {
-    SDL_SysWMinfo info;
-    SDL_VERSION(&info.version);
-    if (SDL_GetWMInfo(&info) != 1 || info.subsystem != SDL_SYSWM_X11) return 0;
-    Window top = info.info.x11.wmwindow ? info.info.x11.wmwindow : info.info.x11.window;
-    lua_pushnumber(L, double(top));
-    return 1;
-}
-
-const luaL_Reg funcs[] = {{"window_id", t_window_id}, {nullptr, nullptr}};
-orvixtest::Registrar reg(funcs);
-
-}  // namespace
