@@ -29,6 +29,7 @@ site truncated tests/browser/games/fatal "$build/web/truncated.png"
 site junk_first tests/browser/games/fatal "$build/web/junk_first.wav" loadMusic
 site opengl tests/browser/games/opengl
 site sound tests/browser/games/sound "$build/assets"
+site soundctl tests/browser/games/soundctl "$build/assets"
 site media tests/browser/games/media "$build/assets"
 site sprites tests/browser/games/sprites "$build/assets"
 site saves tests/browser/games/saves

@@ -16,7 +16,7 @@ let server, base, browser;
 before(async () => {
   ({server, base} = await h.serve({
     input: env.site('input'), fatal: env.site('fatal'), truncated: env.site('truncated'), junk_first: env.site('junk_first'), opengl: env.site('opengl'), gl_spin: env.site('gl_spin'), sound: env.site('sound'),
-    saves: env.site('saves'),
+    saves: env.site('saves'), soundctl: env.site('soundctl'),
   }));
   browser = await h.launch();
 });
@@ -203,6 +203,29 @@ test('music and sounds reach the browser\'s audio output', async () => {
   assert.ok(peak >= 0.05, `peak level ${peak}`);
   // The mixer's volume rules: -1 reads, 500 is held to 128, 64.9 sets 64.
   assert.ok(printed(log).includes('volume\t128\t128\t128\t64'), JSON.stringify(printed(log)));
+  await page.close();
+});
+
+test('the extra module\'s sound control reaches the browser\'s audio', async () => {
+  const {page, console: log} = await h.openGame(browser, `${base}/soundctl`, {clock: 16, stops: '2,4,6', env: ['ORVIX_FRAMES=8']});
+  const audio = () => page.evaluate(() => {
+    const s = window.Module.orvixState;
+    const busy = s.channels.filter(Boolean);
+    return {gains: busy.map((c) => c.gain.gain.value), music: !!s.music, paused: !!(s.music && s.music.paused)};
+  });
+  await h.until(page, () => window.orvix.stopped && window.orvix.stopped.frame === 2);
+  // The two voices of the sound at volume 32, the other at full volume.
+  assert.deepStrictEqual(await audio(), {gains: [0.25, 0.25, 1], music: true, paused: false});
+  await page.evaluate(() => window.orvix.stopped.resume());
+  await h.until(page, () => window.orvix.stopped && window.orvix.stopped.frame === 4);
+  assert.deepStrictEqual(await audio(), {gains: [], music: true, paused: true});
+  await page.evaluate(() => window.orvix.stopped.resume());
+  await h.until(page, () => window.orvix.stopped && window.orvix.stopped.frame === 6);
+  assert.deepStrictEqual(await audio(), {gains: [], music: false, paused: false});
+  await page.evaluate(() => window.orvix.stopped.resume());
+  await h.until(page, () => window.orvix.exitStatus !== null);
+  assert.deepStrictEqual(printed(log).filter((l) => /^(before|playing|paused|stopped)/.test(l)),
+    ['before\tfalse\tfalse', 'playing\ttrue\tfalse', 'paused\ttrue\ttrue', 'stopped\tfalse\tfalse']);
   await page.close();
 });
 
