@@ -105,7 +105,7 @@ describe("editor annotations", function()
   end
 
   it("are installed by the rockspec", function()
-    local spec = assert(H.read_file(H.source .. "/orvix-scm-1.rockspec"))
-    assert.matches('copy_directories%s*=%s*{[^}]*"types"', spec)
+    local rockspec = assert(H.read_file(H.source .. "/orvix-scm-1.rockspec"))
+    assert.matches('copy_directories%s*=%s*{[^}]*"types"', rockspec)
   end)
 end)
