@@ -43,4 +43,5 @@ ORVIX_EXPORT extern CursesContext CC;
 
 ORVIX_EXPORT void putpixel(SDL_Surface *surface, Uint16 x, Uint16 y, Uint32 pixel);
 ORVIX_EXPORT int luaopen_orvixcore(lua_State *L);
+ORVIX_EXPORT int luaopen_orvixcore_extra(lua_State *L);
 }

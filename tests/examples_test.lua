@@ -213,6 +213,70 @@ describe("examples", function()
     end)
   end)
 
+  describe("caverun", function()
+    local assets = h.build .. "/examples/caverun"
+
+    -- One game to its end: Enter, then the right arrow held until the
+    -- third fall into the first pit, then a name typed (a letter wrong,
+    -- taken back with Backspace) and Enter. Returns the run, and captures
+    -- of the play, the name entry and the high-score table.
+    local function play(data_home, typed)
+      local run = start("examples/caverun/caverun.lua", { assets },
+        { ORVIX_FRAMES = "100000", XDG_DATA_HOME = data_home })
+      local id, w, hgt = window(run)
+      assert.is_truthy(id, "no window: " .. tostring(h.read_file(run.out)))
+      assert.are.same({ 640, 480 }, { w, hgt })
+      x("xdotool key Return keydown Right")
+      sleep(1) -- past the half second in which the cave fades in
+      local shots = { play = capture(id) }
+      sleep(8.6)
+      x("xdotool keyup Right")
+      sleep(2)
+      shots.name = capture(id)
+      x("xdotool type " .. q(typed) .. " && DISPLAY=" .. q(display) .. " xdotool key BackSpace key Return")
+      sleep(0.5)
+      shots.scores = capture(id)
+      x("xdotool key Escape")
+      return run, finish(run, 60), shots
+    end
+
+    it("plays its level, takes a typed name and keeps the high scores in its save folder", function()
+      local data_home = h.tmpname("_data")
+      local run, status, shots = play(data_home, "Ada!")
+      assert.are.equal(0, status, run.stderr)
+      assert.are.equal("Orvix init (640x480)\nOrvix quit\n", run.stdout)
+      -- The status bar's ground, and a stone tile read from level.png.
+      assert.are.same({ 24, 20, 40 }, pixel(shots.play, 300, 10))
+      assert.are.same({ 138, 138, 150 }, pixel(shots.play, 2, 32 + 10 * 16 + 2))
+      assert.is_true(colours(shots.play) > 40, "colours: " .. tostring(colours(shots.play)))
+      -- Five coins before the pit; the name as typed, its last letter taken back.
+      assert.are.equal("500\tAda\n", h.read_file(data_home .. "/cave-run/scores.txt"))
+      -- A second game finds the table and puts its equal score first.
+      run, status = play(data_home, "Bobx")
+      assert.are.equal(0, status, run.stderr)
+      assert.are.equal("500\tBob\n500\tAda\n", h.read_file(data_home .. "/cave-run/scores.txt"))
+      for _, png in pairs(shots) do os.remove(png) end
+      os.execute("rm -rf " .. q(data_home))
+      cleanup(run)
+    end)
+
+    it("ends by itself after ORVIX_FRAMES frames", function()
+      local run = start("examples/caverun/caverun.lua", { assets }, { ORVIX_FRAMES = "30", XDG_DATA_HOME = "/nonexistent" })
+      local status = finish(run, 60)
+      assert.are.equal(0, status, run.stderr)
+      assert.are.equal("Orvix init (640x480)\nOrvix quit\n", run.stdout)
+      cleanup(run)
+    end)
+
+    it("ends with the loader's message when its assets are missing", function()
+      local run = start("examples/caverun/caverun.lua", { "/nonexistent" }, { ORVIX_FRAMES = "5" })
+      local status = finish(run, 60)
+      assert.are.equal(1, status)
+      assert.are.equal("Orvix init (640x480)\nCouldn't load image /nonexistent/runner.png. Exiting.\n", run.stdout)
+      cleanup(run)
+    end)
+  end)
+
   describe("README's first example", function()
     it("ends by itself after ORVIX_FRAMES frames", function()
       local readme = assert(h.read_file(h.source .. "/README.md"))

@@ -45,6 +45,10 @@ describe("packaging", function()
     local cmod = tree .. "/lib/lua/5.1"
     assert.is_true(exists(cmod .. "/orvixcore.so"), log)
     assert.is_true(exists(cmod .. "/vtxpack.so"), log)
+    -- the editor annotations, in the rock's own folder
+    for _, f in ipairs { "orvixcore.lua", "orvixcore/extra.lua", "vtxpack.lua" } do
+      assert.is_true(exists(tree .. "/lib/luarocks/rocks-5.1/orvix/scm-1/types/" .. f), f)
+    end
 
     -- A first frame with the installed modules, from a folder that holds no
     -- module, under the test's own host.

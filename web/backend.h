@@ -27,4 +27,8 @@ SDL_Surface *make_surface(int w, int h, Uint32 rmask, Uint32 gmask, Uint32 bmask
 // SDL 1.2 has no symbol for.
 int key_from_dom(const char *code, const char *key);
 
+// The character a browser key event types (its key), for the unicode field
+// of an SDL 1.2 key press: 0 when it types none.
+int unicode_from_dom(const char *key);
+
 }  // namespace orw

@@ -22,6 +22,7 @@ mergeInto(LibraryManager.library, {
     master: null,
     musicGain: null,
     buffers: {},
+    volumes: {},     // a sound buffer's volume, 0 to 1, where not full
     nextBuffer: 1,
     channels: [],
     music: null,
@@ -214,6 +215,10 @@ mergeInto(LibraryManager.library, {
     if (ORW.canvas) ORW.canvas.style.cursor = show ? '' : 'none';
   },
 
+  orw_js_set_title: function(title) {
+    document.title = UTF8ToString(title);
+  },
+
   orw_js_viewport: function(wptr, hptr) {
     HEAP32[wptr >> 2] = window.innerWidth;
     HEAP32[hptr >> 2] = window.innerHeight;
@@ -312,6 +317,24 @@ mergeInto(LibraryManager.library, {
     }
     if (ORW.music && ORW.music.id === id) { ORW.stopMusic(); ORW.music = null; }
     delete ORW.buffers[id];
+    delete ORW.volumes[id];
+  },
+
+  orw_js_audio_halt__deps: ['$ORW'],
+  orw_js_audio_halt: function(channel) {
+    for (var i = 0; i < ORW.channels.length; i++) {
+      var ch = ORW.channels[i];
+      if (ch && (channel < 0 || channel === i)) { ch.src.onended = null; ch.src.stop(); ORW.channels[i] = null; }
+    }
+  },
+
+  orw_js_audio_volume__deps: ['$ORW'],
+  orw_js_audio_volume: function(id, volume) {
+    ORW.volumes[id] = volume / 128;
+    for (var i = 0; i < ORW.channels.length; i++) {
+      var ch = ORW.channels[i];
+      if (ch && ch.id === id) ch.gain.gain.value = volume / 128;
+    }
   },
 
   orw_js_audio_channel_busy__deps: ['$ORW'],
@@ -328,13 +351,17 @@ mergeInto(LibraryManager.library, {
     if (a.state !== 'running') return 1;
     var src = a.createBufferSource();
     src.buffer = buf;
-    src.connect(ORW.master);
+    // Each voice has a gain of its own: the sound's volume, changed later too.
+    var gain = a.createGain();
+    gain.gain.value = id in ORW.volumes ? ORW.volumes[id] : 1;
+    src.connect(gain);
+    gain.connect(ORW.master);
     if (loops !== 0) {
       src.loop = true;
       if (loops > 0) src.stop(a.currentTime + buf.duration * (loops + 1));
     }
     src.start();
-    var entry = {src: src, id: id};
+    var entry = {src: src, id: id, gain: gain};
     ORW.channels[channel] = entry;
     src.onended = function() { if (ORW.channels[channel] === entry) ORW.channels[channel] = null; };
     if (Module['onSound']) Module['onSound'](id, channel, loops);
@@ -347,6 +374,9 @@ mergeInto(LibraryManager.library, {
     ORW.music = {id: id, loops: loops, src: null, startedAt: 0, offset: 0, paused: false, ended: false};
     ORW.startMusic(0);
   },
+
+  orw_js_music_playing__deps: ['$ORW'],
+  orw_js_music_playing: function() { return ORW.music && !ORW.music.ended ? 1 : 0; },
 
   orw_js_music_stop__deps: ['$ORW'],
   orw_js_music_stop: function() {

@@ -26,6 +26,7 @@ SDL_Event queue[kQueue];
 int q_head = 0, q_count = 0;
 
 Uint8 keystate[SDLK_LAST];
+bool unicode_on = false;  // SDL_EnableUNICODE
 int mouse_x = 0, mouse_y = 0;
 Uint8 mouse_buttons = 0;
 
@@ -35,7 +36,7 @@ void push(const SDL_Event &e) {
     ++q_count;
 }
 
-void key_event(bool down, int sym) {
+void key_event(bool down, int sym, int unicode = 0) {
     if (sym <= 0 || sym >= SDLK_LAST) return;
     // A key already in the state it reports changes nothing: the browser
     // repeats held keys, and SDL's own key repeat is off.
@@ -45,6 +46,8 @@ void key_event(bool down, int sym) {
     e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     e.key.state = keystate[sym];
     e.key.keysym.sym = static_cast<SDLKey>(sym);
+    // As in SDL 1.2, only presses carry a character, and only once asked for.
+    if (down && unicode_on) e.key.keysym.unicode = static_cast<Uint16>(unicode);
     push(e);
 }
 
@@ -196,6 +199,17 @@ int SDL_Flip(SDL_Surface *s) {
     return 0;
 }
 
+int SDL_EnableUNICODE(int enable) {
+    int was = unicode_on ? 1 : 0;
+    if (enable >= 0) unicode_on = enable != 0;
+    return was;
+}
+
+// The window's title is the page's.
+void SDL_WM_SetCaption(const char *title, const char *) {
+    if (title) orw_js_set_title(title);
+}
+
 int SDL_ShowCursor(int toggle) {
     int was = cursor_shown ? SDL_ENABLE : SDL_DISABLE;
     if (toggle == SDL_ENABLE || toggle == SDL_DISABLE) {
@@ -211,7 +225,7 @@ void SDL_PumpEvents(void) {
     int kind;
     while ((kind = orw_js_take_event(f, code, sizeof code, key, sizeof key)) != 0) {
         switch (kind) {
-        case ORW_EV_KEY_DOWN: key_event(true, orw::key_from_dom(code, key)); break;
+        case ORW_EV_KEY_DOWN: key_event(true, orw::key_from_dom(code, key), orw::unicode_from_dom(key)); break;
         case ORW_EV_KEY_UP: key_event(false, orw::key_from_dom(code, key)); break;
         case ORW_EV_MOTION: motion_event(f[0], f[1]); break;
         case ORW_EV_BUTTON_DOWN: button_event(true, f[2], f[0], f[1]); break;

@@ -12,6 +12,7 @@ site() {
   WEB_OUT="$build/web/$name" sh scripts/web.sh "$@"
 }
 site arcade examples/arcade "$build/examples/arcade"
+site caverun examples/caverun "$build/examples/caverun"
 site roguelike examples/roguelike.lua
 # Named by its absolute path: packed at that path, run from there.
 site gl_spin "$root/examples/gl_spin.lua"
@@ -32,4 +33,7 @@ site junk_first tests/browser/games/fatal "$build/web/junk_first.wav" loadMusic
 site low_ogg tests/browser/games/fatal "$build/assets/low.ogg" loadSound
 site opengl tests/browser/games/opengl
 site sound tests/browser/games/sound "$build/assets"
+site soundctl tests/browser/games/soundctl "$build/assets"
 site media tests/browser/games/media "$build/assets"
+site sprites tests/browser/games/sprites "$build/assets"
+site saves tests/browser/games/saves

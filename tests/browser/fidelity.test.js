@@ -4,7 +4,8 @@
 // browser through the DevTools protocol), and the frames are compared pixel
 // by pixel. At least 99% of the pixels of every frame must be within 8 of
 // the native value in each channel, and every pixel of a game's `decoded`
-// rectangle, which holds loaded images only.
+// rectangle, which holds loaded images only; every pixel of its `exact`
+// rectangle must be the native one.
 'use strict';
 const {test} = require('node:test');
 const assert = require('node:assert');
@@ -17,7 +18,7 @@ const env = require('./env');
 
 // DOM key codes and the SDL key codes the native run presses for them.
 const SDL_KEYS = {ArrowLeft: 276, ArrowRight: 275, ArrowUp: 273, ArrowDown: 274, Space: 32, KeyX: 120,
-  KeyP: 112, Minus: 45};
+  KeyP: 112, Minus: 45, Enter: 13};
 
 const GAMES = [
   {
@@ -32,6 +33,18 @@ const GAMES = [
     decoded: {x: 216, y: 0, w: 104, h: 80},
   },
   {
+    // orvixcore.extra's drawing: parts of a sheet, fades, turned, zoomed and
+    // mirrored copies, clip rectangles; every pixel above the text line must
+    // be exactly the native one.
+    name: 'sprites',
+    cwd: 'tests/browser/games/sprites',
+    script: 'main.lua',
+    args: [path.join(env.build, 'assets')],
+    seed: 1,
+    stops: {1: [], 3: []},
+    exact: {x: 0, y: 0, w: 320, h: 220},
+  },
+  {
     name: 'arcade',
     script: 'examples/arcade/arcade.lua',
     args: [path.join(env.build, 'examples/arcade')],
@@ -39,6 +52,18 @@ const GAMES = [
     // Frame: keys pressed (+) or released (-) after it.
     stops: {20: [], 45: ['+ArrowLeft', '+Space'], 90: ['-Space', '+ArrowUp'], 140: ['-ArrowLeft', '-ArrowUp'],
       141: ['+KeyP', '+Minus'], 142: ['-KeyP', '-Minus'], 200: ['+ArrowRight', '+Space'], 260: []},
+  },
+  {
+    // From the title into the level: run right over the first coins, jump
+    // the first pit, stop on the far side.
+    name: 'caverun',
+    script: 'examples/caverun/caverun.lua',
+    args: [path.join(env.build, 'examples/caverun')],
+    seed: 1,
+    stops: {5: ['+Enter'], 6: ['-Enter', '+ArrowRight'], 40: [], 75: ['+ArrowUp'], 80: ['-ArrowUp'],
+      100: [], 140: ['-ArrowRight'], 150: []},
+    // Natively its save folder goes to a folder of the run's own.
+    env: {XDG_DATA_HOME: path.join(os.tmpdir(), 'orvix-fidelity-caverun-data')},
   },
   {
     name: 'roguelike',
@@ -93,7 +118,7 @@ function runNative(game, frames, shots) {
       SDL_VIDEODRIVER: 'dummy', SDL_AUDIODRIVER: 'disk', SDL_DISKAUDIOFILE: '/dev/null',
       ORVIX_SEED: String(game.seed), ORVIX_FRAMES: String(frames),
       ORVIX_STOPS: Object.keys(game.stops).join(','), ORVIX_KEYS: keys.join(','), ORVIX_SHOTS: shots,
-    }),
+    }, game.env || {}),
   });
   assert.strictEqual(r.status, 0, `native run failed: ${r.stdout}${r.stderr}`);
   return r.stdout;
@@ -121,11 +146,13 @@ for (const game of GAMES) {
         const native = readPPM(path.join(shots, `frame-${frame}.ppm`));
         const share = similarity(native, web);
         const decoded = game.decoded ? similarity(native, web, game.decoded) : 1;
+        const exact = game.exact ? similarity(native, web, game.exact, 0) : 1;
         report.push(`frame ${frame}: ${(100 * share).toFixed(3)}%`);
-        if (share < 0.99 || decoded < 1) {
+        if (share < 0.99 || decoded < 1 || exact < 1) {
           fs.writeFileSync(path.join(shots, `web-${frame}.rgba`), web.rgba);
           assert.fail(`frame ${frame}: only ${(100 * share).toFixed(3)}% of pixels match, ` +
-            `${(100 * decoded).toFixed(3)}% of the decoded images (files in ${shots})`);
+            `${(100 * decoded).toFixed(3)}% of the decoded images, ${(100 * exact).toFixed(3)}% of the exact ` +
+            `rectangle (files in ${shots})`);
         }
         for (const a of actions) {
           if (a[0] === '+') await page.keyboard.down(a.slice(1));
@@ -145,5 +172,6 @@ for (const game of GAMES) {
       server.close();
     }
     fs.rmSync(shots, {recursive: true, force: true});
+    if (game.env && game.env.XDG_DATA_HOME) fs.rmSync(game.env.XDG_DATA_HOME, {recursive: true, force: true});
   });
 }
