@@ -6,6 +6,9 @@
 
 #include <png.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <direct.h>
+#endif
 
 #include <cerrno>
 #include <csetjmp>
@@ -78,18 +81,26 @@ bool safe_name(const char *s, size_t len) {
     return true;
 }
 
+#ifdef _WIN32
+bool separator(char c) { return c == '/' || c == '\\'; }
+int make_dir(const char *path) { return _mkdir(path); }
+#else
+bool separator(char c) { return c == '/'; }
+int make_dir(const char *path) { return mkdir(path, 0777); }
+#endif
+
 // Creates the folder `path` and its parents as needed; 0, or the errno of
 // the step that failed (ENOTDIR when something in the way is not a folder).
 int make_folders(char *path) {
     for (char *p = path + 1;; ++p) {
-        if (*p != '/' && *p) continue;
+        if (!separator(*p) && *p) continue;
         char keep = *p;
         *p = 0;
         struct stat st;
         int err = 0;
         if (stat(path, &st) == 0) {
             if (!S_ISDIR(st.st_mode)) err = ENOTDIR;
-        } else if (mkdir(path, 0777) != 0 && errno != EEXIST) {
+        } else if (make_dir(path) != 0 && errno != EEXIST) {
             err = errno;
         }
         *p = keep;
@@ -149,18 +160,28 @@ int l_saveDir(lua_State *L) {
     if (!name || !safe_name(name, len))
         return fail(L, "saveDir: the name must be 1 to 64 letters, digits, '.', '-' or '_', "
                        "starting with a letter or a digit");
+    char path[4096];
+    int n;
+#ifdef _WIN32
+    // Where Windows programs keep their users' data: the roaming
+    // application data folder (C:\Users\<user>\AppData\Roaming).
+    const char *data = getenv("APPDATA");
+    if (data && data[0] && data[1] == ':')
+        n = snprintf(path, sizeof path, "%s/%s", data, name);
+    else
+        return fail(L, "saveDir: APPDATA names no folder");
+#else
     // The XDG base directory rules: XDG_DATA_HOME when it is an absolute
     // path, otherwise ~/.local/share.
     const char *data = getenv("XDG_DATA_HOME");
     const char *home = getenv("HOME");
-    char path[4096];
-    int n;
     if (data && data[0] == '/')
         n = snprintf(path, sizeof path, "%s/%s", data, name);
     else if (home && home[0] == '/')
         n = snprintf(path, sizeof path, "%s/.local/share/%s", home, name);
     else
         return fail(L, "saveDir: neither XDG_DATA_HOME nor HOME names a folder");
+#endif
     if (n < 0 || size_t(n) + 1 >= sizeof path) return fail(L, "saveDir: the folder's path is too long");
     if (int err = make_folders(path)) return fail_path(L, "saveDir: cannot create", path, err);
     path[n] = '/';

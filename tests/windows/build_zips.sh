@@ -18,6 +18,7 @@ zip() {
   WINDOWS_OUT="$out/$name.zip" sh scripts/windows.sh "$@"
 }
 zip arcade examples/arcade "$build/examples/arcade"
+zip caverun examples/caverun "$build/examples/caverun"
 zip roguelike examples/roguelike.lua
 # Named by its absolute path; runs under LuaJIT (it needs the FFI).
 zip gl_spin "$root/examples/gl_spin.lua"

@@ -15,7 +15,7 @@ local OBJDUMP = "x86_64-w64-mingw32-objdump"
 local WINE = "env -u LUA_CPATH -u LUA_PATH -u LD_PRELOAD WINEPREFIX=" .. q(ZIPS .. "/prefix") .. " WINEDEBUG=-all WINEDLLOVERRIDES="
   .. q("winealsa.drv,winepulse.drv,mscoree,mshtml=d") .. " SDL_VIDEODRIVER=windib SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=nul "
 -- SDL key codes, and the names xdotool presses them by.
-local KEYS = { Left = 276, Right = 275, Up = 273, Down = 274, space = 32, x = 120, p = 112, minus = 45 }
+local KEYS = { Left = 276, Right = 275, Up = 273, Down = 274, space = 32, x = 120, p = 112, minus = 45, Return = 13 }
 
 local work = h.tmpname("_windows")
 
@@ -111,6 +111,12 @@ local GAMES = {
   { name = "arcade", script = "examples/arcade/arcade.lua", args = { h.build .. "/examples/arcade" }, seed = 7,
     stops = { { 2 }, { 20 }, { 45, "+Left", "+space" }, { 90, "-space", "+Up" }, { 140, "-Left", "-Up" },
       { 141, "+p", "+minus" }, { 142, "-p", "-minus" }, { 200, "+Right", "+space" }, { 260 } } },
+  -- Sprite sheets, a level read with getPixel, turned coins, fades, centred
+  -- text and a high-score table in saveDir's folder, emptied first on both
+  -- sides (natively a folder of the run's own, on Windows the prefix's).
+  { name = "caverun", script = "examples/caverun/caverun.lua", args = { h.build .. "/examples/caverun" }, seed = 1,
+    stops = { { 5, "+Return" }, { 6, "-Return", "+Right" }, { 40 }, { 75, "+Up" }, { 80, "-Up" }, { 100 },
+      { 140, "-Right" }, { 150 } }, save = "cave-run", title = "Cave Run" },
   { name = "roguelike", script = "examples/roguelike.lua", args = {}, seed = 3,
     stops = { { 2 }, { 5, "+Right" }, { 6, "-Right" }, { 10, "+Down" }, { 11, "-Down" }, { 15, "+x" },
       { 40, "-x" }, { 41, "+x" }, { 42, "-x" }, { 70 } } },
@@ -129,8 +135,10 @@ local function play_native(game, shots)
   end
   local args = { game.script }
   for _, a in ipairs(game.args) do args[#args + 1] = q(a) end
-  local status, out = native(h.source .. "/" .. (game.native_cwd or ""), ("LD_PRELOAD=%s ORVIX_SEED=%d "
-    .. "ORVIX_FRAMES=%d ORVIX_STOPS=%s ORVIX_KEYS=%s ORVIX_SHOTS=%s"):format(q(h.build .. "/tests/libfixedclock.so"),
+  local data = work .. "/native-data"
+  os.execute("rm -rf " .. q(data))
+  local status, out = native(h.source .. "/" .. (game.native_cwd or ""), ("XDG_DATA_HOME=%s LD_PRELOAD=%s ORVIX_SEED=%d "
+    .. "ORVIX_FRAMES=%d ORVIX_STOPS=%s ORVIX_KEYS=%s ORVIX_SHOTS=%s"):format(q(data), q(h.build .. "/tests/libfixedclock.so"),
     game.seed, game.stops[#game.stops][1], q(stop_list(game)), q(table.concat(keys, ",")), q(shots)),
     table.concat(args, " "))
   assert.are.equal(0, status, out)
@@ -142,6 +150,7 @@ end
 local function play_windows(game, shots)
   local dir, launch = unpack(game.name)
   assert(sh("cp " .. q(ZIPS .. "/fixedclock.dll") .. " " .. q(dir)) == 0)
+  if game.save then os.execute("rm -rf " .. q(ZIPS) .. "/prefix/drive_c/users/*/AppData/Roaming/" .. game.save) end
   local args = {}
   for i = 3, #launch do args[#args + 1] = q(launch[i]) end
   local win_shots = "shots"
@@ -160,7 +169,7 @@ local function play_windows(game, shots)
       error(("no frame %d (status %s): %s%s"):format(s[1], tostring(status), out, err))
     end
     if n == 1 then
-      x("windowfocus --sync " .. assert(window("SDL_app")))
+      x("windowfocus --sync " .. assert(window(game.title or "SDL_app")))
       sleep(0.3)
     end
     for i = 2, #s do
