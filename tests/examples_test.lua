@@ -158,22 +158,6 @@ describe("examples", function()
       os.remove(png)
       cleanup(run)
     end)
-
-    it("ends by itself after ORVIX_FRAMES frames", function()
-      local run = start("examples/arcade/arcade.lua", { assets }, { ORVIX_FRAMES = "30" })
-      local status = finish(run, 60)
-      assert.are.equal(0, status, run.stderr)
-      assert.are.equal("Orvix init (640x480)\nOrvix quit\n", run.stdout)
-      cleanup(run)
-    end)
-
-    it("ends with the loader's message when its assets are missing", function()
-      local run = start("examples/arcade/arcade.lua", { "/nonexistent" }, { ORVIX_FRAMES = "5" })
-      local status = finish(run, 60)
-      assert.are.equal(1, status)
-      assert.are.equal("Orvix init (640x480)\nCouldn't load image /nonexistent/ship.png. Exiting.\n", run.stdout)
-      cleanup(run)
-    end)
   end)
 
   describe("roguelike", function()
@@ -201,14 +185,6 @@ describe("examples", function()
       -- Above the map, the message row is black.
       assert.are.same({ 0, 0, 0 }, pixel(png, w - 2, 1))
       os.remove(png)
-      cleanup(run)
-    end)
-
-    it("ends by itself after ORVIX_FRAMES frames", function()
-      local run = start("examples/roguelike.lua", {}, { ORVIX_FRAMES = "10" })
-      local status = finish(run, 60)
-      assert.are.equal(0, status, run.stderr)
-      assert.are.equal("Orvix init (64x25), curses mode\nOrvix quit\n", run.stdout)
       cleanup(run)
     end)
   end)
@@ -259,22 +235,33 @@ describe("examples", function()
       os.execute("rm -rf " .. q(data_home))
       cleanup(run)
     end)
+  end)
 
-    it("ends by itself after ORVIX_FRAMES frames", function()
-      local run = start("examples/caverun/caverun.lua", { assets }, { ORVIX_FRAMES = "30", XDG_DATA_HOME = "/nonexistent" })
-      local status = finish(run, 60)
-      assert.are.equal(0, status, run.stderr)
-      assert.are.equal("Orvix init (640x480)\nOrvix quit\n", run.stdout)
-      cleanup(run)
-    end)
-
-    it("ends with the loader's message when its assets are missing", function()
-      local run = start("examples/caverun/caverun.lua", { "/nonexistent" }, { ORVIX_FRAMES = "5" })
-      local status = finish(run, 60)
-      assert.are.equal(1, status)
-      assert.are.equal("Orvix init (640x480)\nCouldn't load image /nonexistent/runner.png. Exiting.\n", run.stdout)
-      cleanup(run)
-    end)
+  describe("ending", function()
+    -- Every game ends by itself after ORVIX_FRAMES frames, and with its
+    -- loader's message (status 1) when its assets are missing.
+    local pixel_mode = "Orvix init (640x480)\n"
+    for _, c in ipairs {
+      { "examples/arcade/arcade.lua", { h.build .. "/examples/arcade" }, pixel_mode .. "Orvix quit\n" },
+      -- Without a save folder it plays on, keeping no scores.
+      { "examples/caverun/caverun.lua", { h.build .. "/examples/caverun" }, pixel_mode .. "Orvix quit\n",
+        env = { XDG_DATA_HOME = "/nonexistent", HOME = "/nonexistent" } },
+      { "examples/roguelike.lua", {}, "Orvix init (64x25), curses mode\nOrvix quit\n" },
+      { "examples/arcade/arcade.lua", { "/nonexistent" },
+        pixel_mode .. "Couldn't load image /nonexistent/ship.png. Exiting.\n", status = 1 },
+      { "examples/caverun/caverun.lua", { "/nonexistent" },
+        pixel_mode .. "Couldn't load image /nonexistent/runner.png. Exiting.\n", status = 1 },
+    } do
+      it(("%s with %s"):format(c[1], c[2][1] or "no arguments"), function()
+        local env = c.env or {}
+        env.ORVIX_FRAMES = "10"
+        local run = start(c[1], c[2], env)
+        local status = finish(run, 60)
+        assert.are.equal(c.status or 0, status, run.stderr)
+        assert.are.equal(c[3], run.stdout)
+        cleanup(run)
+      end)
+    end
   end)
 
   describe("README's first example", function()
