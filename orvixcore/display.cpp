@@ -92,9 +92,6 @@ int l_showCursor(lua_State *L) {
     return 0;
 }
 
-}  // namespace orvix
-
-namespace orvix {
 
 // The window's size in pixels (in the OpenGL mode too: the size of the
 // drawable), and in the cell mode the grid and the cell.

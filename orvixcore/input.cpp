@@ -147,9 +147,6 @@ int l_mouse(lua_State *L) {
     return 3;
 }
 
-}  // namespace orvix
-
-namespace orvix {
 
 int l_textInput(lua_State *L) {
     // The first call turns on SDL's translation of key presses to

@@ -79,9 +79,6 @@ int l_freeFont(lua_State *L) {
     return 0;
 }
 
-}  // namespace orvix
-
-namespace orvix {
 
 // The size of printFont's surface for the same text, measured without
 // rendering it: SDL_ttf makes that surface exactly as large as it measures

@@ -25,9 +25,6 @@ int l_timer(lua_State *L) {
     return 3;
 }
 
-}  // namespace orvix
-
-namespace orvix {
 
 // SDL's millisecond count. Before a start SDL's clock has not started; after
 // quit it goes on, as timer's does.
