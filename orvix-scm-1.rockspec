@@ -51,4 +51,7 @@ build = {
       ORVIX_EXAMPLES = "OFF",
       ORVIX_BENCH = "OFF",
    },
+   -- Type annotations for lua-language-server (types/, ---@meta files),
+   -- copied into the rock's folder; README says how to point an editor at them.
+   copy_directories = { "types" },
 }

@@ -34,7 +34,7 @@ done
 
 # Workloads as name:timed frames:callgrind frames (N; the second run has 2N).
 WORKLOADS="sprites:200:4 pixels:100:4 text:300:4 hud:300:4 shapes:60:2 cells80x25:200:4 cells160x50:40:2
-recolour80x25:100:2 arrays:60:4"
+recolour80x25:100:2 arrays:60:4 tiles:200:4 rotozoom:100:2 measure:300:4"
 WARMUP=5
 # The workloads measured on the module before the caches as well.
 BEFORE_WORKLOADS="text hud cells80x25 cells160x50 recolour80x25"

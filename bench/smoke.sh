@@ -56,7 +56,7 @@ same_hash() {
   fi
 }
 
-for w in sprites pixels text hud shapes cells80x25 cells160x50 recolour80x25 arrays; do
+for w in sprites pixels text hud shapes cells80x25 cells160x50 recolour80x25 arrays tiles rotozoom measure; do
   frames=2
   # Texts and glyphs are kept from their second drawing on: the third frame
   # draws from the caches.

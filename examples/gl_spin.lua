@@ -53,9 +53,16 @@ local GL_LIGHT0 = 0x4000
 local GL_VERTEX_ARRAY = 0x8074
 local GL_NORMAL_ARRAY = 0x8075
 
--- The unversioned name exists only where the development files are installed.
-local ok, gl = pcall(ffi.load, "GL")
-if not ok then gl = ffi.load("libGL.so.1") end
+-- OpenGL is opengl32.dll on Windows. On Linux the unversioned name exists
+-- only where the development files are installed.
+local gl
+if ffi.os == "Windows" then
+  gl = ffi.load("opengl32")
+else
+  local ok
+  ok, gl = pcall(ffi.load, "GL")
+  if not ok then gl = ffi.load("libGL.so.1") end
+end
 
 local WIDTH, HEIGHT = 640, 480
 local TURN_SPEED = 60 -- degrees per second

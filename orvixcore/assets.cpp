@@ -29,9 +29,10 @@
 // - ORVIX_32BIT_SURFACES: every surface has 32 bits per pixel and none has a
 //   colour key (the browser's, web/surface.cpp), so PNG becomes RGBA;
 // - ORVIX_BROWSER_DECODES: the browser decodes sounds, so there is no mixer
-//   FLAC reader to guard and no libFLAC for the FLAC sound dry run. The other
-//   sound checks guard no reader there either, but they run, so that the same
-//   file is refused in both builds.
+//   FLAC reader to guard and no libFLAC for the FLAC sound dry run, and images
+//   other than PNG and BMP, turning CMYK into RGB itself. The other sound
+//   checks guard no reader there either, but they run, so that the same file
+//   is refused in both builds.
 // Everything else runs the same in every build.
 #include "assets.h"
 
@@ -44,6 +45,9 @@
 #include <png.h>
 #include <strings.h>
 #include <sys/stat.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 #include <csetjmp>
 #include <cstdio>
@@ -308,18 +312,6 @@ static void make_opaque(SDL_Surface *s) {
     SDL_UnlockSurface(s);
 }
 
-// BMP palettes: SDL_image copies each palette entry's fourth byte, reserved
-// and 0 in the files, into the colour's `unused` field, which sdl12-compat
-// takes as the colour's alpha: a 1-, 4- or 8-bit BMP (OS/2 2.x ones too)
-// would load fully transparent there, and opaque on classic SDL, which
-// ignores the field. Guard: every palette colour opaque (a colour key, where
-// the surface has one, still makes its pixels transparent). It can go when
-// sdl12-compat ignores the field, as SDL 1.2 did.
-static void palette_opaque(SDL_Surface *s) {
-    if (SDL_Palette *p = s->format->palette)
-        for (int i = 0; i < p->ncolors; ++i) p->colors[i].unused = 255;
-}
-
 // ---------------------------------------------------------------------------
 // PNG, read by SDL_image (IMG_png.c) over libpng.
 // - hang: its read callback ignores short reads, so past the end of a cut
@@ -510,6 +502,18 @@ bool read_file(const char *path, FileBytes *out) {
     return true;
 }
 
+// On Windows a Linux path such as "/usr/share/fonts/x.ttf" names the root of
+// the current drive. A game packed for Windows (scripts/windows.sh) carries
+// such files in its own folder, at the same path less the leading slash, and
+// runs from that folder: a rooted path that names no file is looked up there.
+const char *game_path(const char *path) {
+#ifdef _WIN32
+    if ((path[0] == '/' || path[0] == '\\') && path[1] != '/' && path[1] != '\\' && _access(path, 0) != 0)
+        return path + 1;
+#endif
+    return path;
+}
+
 const char *extension(const char *path) {
     const char *dot = strrchr(path, '.');
     return dot ? dot + 1 : nullptr;
@@ -520,35 +524,9 @@ const char *extension(const char *path) {
 // ---------------------------------------------------------------------------
 // Images. The format is found as SDL_image finds it: the extension picks TGA,
 // which has no signature; otherwise each reader's own test, in its order.
-#ifdef ORVIX_ADDONS
-// Without SDL_image the add-ons read BMP, PCX, XPM and TGA as it does and
-// hand every other format but PNG to the build's decoders (addons/image.cpp).
-// The files the checks above refuse are refused the same way, TGA is still
-// chosen by the extension, PNG is decoded here as natively, and a BMP's
-// fourth byte is alpha only where the file has an alpha mask, as natively.
-static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *path) {
-    const char *ext = extension(path);
-    if (ext && strcasecmp(ext, "TGA") == 0) return IMG_LoadTGA_RW(rw);
-    if (f.size >= 4 && memcmp(f.data, "\x89PNG", 4) == 0) return decode_png(f.data, f.size);
-    if (IMG_isGIF(rw) && !gif_readable(f.data, f.size, nullptr)) return nullptr;
-    if (IMG_isPCX(rw) && !pcx_readable(f.data, f.size)) return nullptr;
-    if (IMG_isXPM(rw) && !xpm_readable(f.data, f.size, nullptr)) return nullptr;
-    SDL_Surface *s = IMG_Load_RW(rw, 0);
-    if (s && bmp_without_alpha(f.data, f.size)) make_opaque(s);
-    return s;
-}
-#else
-// - null write (GIF, XPM): SDL_image's readers use the surface they ask SDL
-//   for without looking whether they got one; SDL refuses rows wider than its
-//   16-bit pitch can hold, and sizes it cannot allocate. Guard: the same
-//   request, made first, tells whether theirs will succeed.
-static bool surface_possible(const ImageSize &size) {
-    SDL_Surface *probe = SDL_CreateRGBSurface(SDL_SWSURFACE, size.w, size.h, size.depth, 0, 0, 0, 0);
-    if (probe) SDL_FreeSurface(probe);
-    return probe != nullptr;
-}
-
-// Turns SDL_image's CMYK pixels into opaque RGB, in place.
+#ifndef ORVIX_BROWSER_DECODES
+// Turns a CMYK JPEG's channels, as SDL_image and the Windows build's decoder
+// give them, into opaque RGB, in place.
 static void cmyk_to_rgb(SDL_Surface *s, bool inverted) {
     if (s->format->BytesPerPixel != 4 || SDL_LockSurface(s) < 0) return;
     for (int y = 0; y < s->h; ++y) {
@@ -568,6 +546,53 @@ static void cmyk_to_rgb(SDL_Surface *s, bool inverted) {
         }
     }
     SDL_UnlockSurface(s);
+}
+#endif
+
+#ifdef ORVIX_ADDONS
+// Without SDL_image the add-ons read BMP, GIF, PCX, XPM, TGA, PNM, XV and
+// Windows icons as it does and hand every other format but PNG to the build's
+// decoders (addons/image.cpp). The files the checks above refuse are refused
+// the same way, TGA is still chosen by the extension, PNG is decoded here as
+// natively, a BMP's fourth byte is alpha only where the file has an alpha
+// mask, and CMYK JPEG becomes RGB, as natively.
+static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *path) {
+    const char *ext = extension(path);
+    if (ext && strcasecmp(ext, "TGA") == 0) return IMG_LoadTGA_RW(rw);
+    if (f.size >= 4 && memcmp(f.data, "\x89PNG", 4) == 0) return decode_png(f.data, f.size);
+    if (IMG_isGIF(rw) && !gif_readable(f.data, f.size, nullptr)) return nullptr;
+    if (IMG_isPCX(rw) && !pcx_readable(f.data, f.size)) return nullptr;
+    if (IMG_isXPM(rw) && !xpm_readable(f.data, f.size, nullptr)) return nullptr;
+    SDL_Surface *s = IMG_Load_RW(rw, 0);
+    if (s && bmp_without_alpha(f.data, f.size)) make_opaque(s);
+#ifndef ORVIX_BROWSER_DECODES
+    // The build's own JPEG decoder leaves a CMYK file's channels as they are.
+    int cmyk = s ? jpeg_cmyk_kind(f.data, f.size) : 0;
+    if (cmyk) cmyk_to_rgb(s, cmyk == 2);
+#endif
+    return s;
+}
+#else
+// - null write (GIF, XPM): SDL_image's readers use the surface they ask SDL
+//   for without looking whether they got one; SDL refuses rows wider than its
+//   16-bit pitch can hold, and sizes it cannot allocate. Guard: the same
+//   request, made first, tells whether theirs will succeed.
+static bool surface_possible(const ImageSize &size) {
+    SDL_Surface *probe = SDL_CreateRGBSurface(SDL_SWSURFACE, size.w, size.h, size.depth, 0, 0, 0, 0);
+    if (probe) SDL_FreeSurface(probe);
+    return probe != nullptr;
+}
+
+// BMP palettes: SDL_image copies each palette entry's fourth byte, reserved
+// and 0 in the files, into the colour's `unused` field, which sdl12-compat
+// takes as the colour's alpha: a 1-, 4- or 8-bit BMP (OS/2 2.x ones too)
+// would load fully transparent there, and opaque on classic SDL, which
+// ignores the field. Guard: every palette colour opaque (a colour key, where
+// the surface has one, still makes its pixels transparent). It can go when
+// sdl12-compat ignores the field, as SDL 1.2 did.
+static void palette_opaque(SDL_Surface *s) {
+    if (SDL_Palette *p = s->format->palette)
+        for (int i = 0; i < p->ncolors; ++i) p->colors[i].unused = 255;
 }
 
 static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *path) {
@@ -605,6 +630,7 @@ static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *pa
 #endif
 
 SDL_Surface *load_image(const char *path) {
+    path = game_path(path);
     FileBytes f;
     if (!read_file(path, &f)) return nullptr;
     SDL_RWops *rw = SDL_RWFromConstMem(f.data, int(f.size > 0x7fffffff ? 0x7fffffff : f.size));
@@ -1080,6 +1106,7 @@ bool flac_sound_readable(const Uint8 *d, size_t n) {
 // ---------------------------------------------------------------------------
 // Sounds: the mixer picks its reader by the first four bytes.
 Mix_Chunk *load_sound(const char *path) {
+    path = game_path(path);
     FileBytes f;
     if (!read_file(path, &f)) return nullptr;
     Source src = {f.data, nullptr, f.size};
@@ -1109,6 +1136,7 @@ Mix_Chunk *load_sound(const char *path) {
 // Music: the mixer picks its reader by the extension, then by the first
 // bytes, and streams the file from disk while it plays.
 Mix_Music *load_music(const char *path) {
+    path = game_path(path);
     FILE *file = fopen(path, "rb");
     if (!file) return nullptr;
     struct stat st;
@@ -1182,6 +1210,7 @@ bool font_usable(const Uint8 *d, size_t n, int *size) {
 }
 
 TTF_Font *open_font(const char *path, int size) {
+    path = game_path(path);
     FileBytes f;
     if (read_file(path, &f)) {
         bool ok = font_usable(f.data, f.size, &size);

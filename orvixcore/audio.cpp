@@ -86,4 +86,35 @@ int l_freeMusic(lua_State *L) {
     return 0;
 }
 
+// orvixcore.extra's sound control. With audio off these do nothing, like the
+// rest; musicPlaying then answers that nothing plays.
+int l_stopSounds(lua_State *) {
+    if (audio_on()) Mix_HaltChannel(-1);
+    return 0;
+}
+
+int l_stopMusic(lua_State *) {
+    if (audio_on()) Mix_HaltMusic();
+    return 0;
+}
+
+int l_soundVolume(lua_State *L) {
+    if (!audio_on()) return 0;
+    Mix_Chunk *chunk = static_cast<Mix_Chunk *>(arg_handle(L, 1, Kind::Sound));
+    int volume = arg_int(L, 2);
+    // As musicVolume: above 128 counts as 128, a negative volume changes nothing.
+    if (chunk && volume >= 0) Mix_VolumeChunk(chunk, volume > MIX_MAX_VOLUME ? MIX_MAX_VOLUME : volume);
+    return 0;
+}
+
+// A paused track still counts as playing; paused is true only for a track
+// that plays and is paused (the mixer keeps its pause flag after a track
+// ends or is stopped).
+int l_musicPlaying(lua_State *L) {
+    bool playing = audio_on() && Mix_PlayingMusic();
+    lua_pushboolean(L, playing);
+    lua_pushboolean(L, playing && Mix_PausedMusic());
+    return 2;
+}
+
 }  // namespace orvix

@@ -85,4 +85,30 @@ int l_showCursor(lua_State *L) {
     return 0;
 }
 
+
+// The window's size in pixels (in the OpenGL mode too: the size of the
+// drawable), and in the cell mode the grid and the cell.
+int l_size(lua_State *L) {
+    if (!display_running() || !gScreen) {
+        lua_pushnil(L);
+        return 1;
+    }
+    lua_pushnumber(L, gScreen->w);
+    lua_pushnumber(L, gScreen->h);
+    if (!curses_on) return 2;
+    lua_pushnumber(L, CC.cols);
+    lua_pushnumber(L, CC.rows);
+    lua_pushnumber(L, CC.cellW);
+    lua_pushnumber(L, CC.cellH);
+    return 6;
+}
+
+int l_setTitle(lua_State *L) {
+    const char *title = lua_tostring(L, 1);
+    // Before a start there is no window to name; X11 takes the UTF-8 text
+    // as it is.
+    if (title && display_running()) SDL_WM_SetCaption(title, title);
+    return 0;
+}
+
 }  // namespace orvix

@@ -10,7 +10,11 @@ extern "C" {
 #include <lua.h>
 }
 
+#ifdef _WIN32
+#define ORVIX_EXPORT __declspec(dllexport)
+#else
 #define ORVIX_EXPORT __attribute__((visibility("default")))
+#endif
 
 // The one character-cell screen (see cells.cpp).
 struct CursesContext {
@@ -39,4 +43,5 @@ ORVIX_EXPORT extern CursesContext CC;
 
 ORVIX_EXPORT void putpixel(SDL_Surface *surface, Uint16 x, Uint16 y, Uint32 pixel);
 ORVIX_EXPORT int luaopen_orvixcore(lua_State *L);
+ORVIX_EXPORT int luaopen_orvixcore_extra(lua_State *L);
 }

@@ -79,4 +79,42 @@ int l_freeFont(lua_State *L) {
     return 0;
 }
 
+
+// The size of printFont's surface for the same text, measured without
+// rendering it: SDL_ttf makes that surface exactly as large as it measures
+// the text. A text that renders to nothing (the empty string, a text that is
+// not a string or number, one wider than a surface can be) gets printFont's
+// empty surface: no columns, as high as the font.
+int l_textSize(lua_State *L) {
+    TTF_Font *font = static_cast<TTF_Font *>(arg_handle(L, 1, Kind::Font));
+    const char *text = lua_tostring(L, 2);
+    if (!font) {
+        lua_pushnil(L);
+        return 1;
+    }
+    int w = 0, h = 0;
+    if (!text || !*text || TTF_SizeUTF8(font, text, &w, &h) < 0 || w <= 0 || w > kMaxSide) {
+        w = 0;
+        h = TTF_FontHeight(font);
+        if (h < 0) h = 0;
+        if (h > 65535) h = 65535;
+    }
+    lua_pushnumber(L, w);
+    lua_pushnumber(L, h);
+    return 2;
+}
+
+int l_fontMetrics(lua_State *L) {
+    TTF_Font *font = static_cast<TTF_Font *>(arg_handle(L, 1, Kind::Font));
+    if (!font) {
+        lua_pushnil(L);
+        return 1;
+    }
+    lua_pushnumber(L, TTF_FontHeight(font));
+    lua_pushnumber(L, TTF_FontAscent(font));
+    lua_pushnumber(L, TTF_FontDescent(font));
+    lua_pushnumber(L, TTF_FontLineSkip(font));
+    return 4;
+}
+
 }  // namespace orvix

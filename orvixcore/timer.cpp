@@ -25,4 +25,15 @@ int l_timer(lua_State *L) {
     return 3;
 }
 
+
+// SDL's millisecond count. Before a start SDL's clock has not started; after
+// quit it goes on, as timer's does.
+int l_ticks(lua_State *L) {
+    if (g_display == Display::NotStarted)
+        lua_pushnil(L);
+    else
+        lua_pushnumber(L, SDL_GetTicks());
+    return 1;
+}
+
 }  // namespace orvix

@@ -16,6 +16,7 @@ PACKAGES="
   sox libsox-fmt-base
   valgrind gdb
   emscripten chromium dpkg-dev
+  mingw-w64 nasm wine wine64 unzip
 "
 # Node.js may come from elsewhere with npm bundled (Debian's npm package then
 # conflicts with it): ask for Debian's only when the commands are missing.
@@ -40,8 +41,8 @@ if [ -n "$missing" ]; then
   $SUDO apt-get install -y -qq --no-install-recommends $missing
 fi
 
-# The browser build compiles Lua, FreeType, libpng and zlib from Debian's
-# source packages (scripts/web.sh fetches them with apt-get source), which
+# The browser and Windows builds compile libraries from Debian's source
+# packages (scripts/fetch-sources.sh fetches them with apt-get source), which
 # needs deb-src lines for the same archive as the binary packages.
 if ! grep -rqsE '^(deb-src |Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
   src=/etc/apt/sources.list.d/orvix-deb-src.sources

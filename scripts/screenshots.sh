@@ -4,9 +4,12 @@
 #
 #   sh scripts/screenshots.sh [OUTDIR [NAME...]]
 #
-# OUTDIR defaults to docs/img; the names are arcade, roguelike, gl_spin
-# and web (all four by default; gl_spin only when examples/gl_spin.lua is
-# there). web is the arcade in headless Chromium (scripts/web.sh builds it).
+# OUTDIR defaults to docs/img; the names are arcade, caverun, roguelike,
+# gl_spin, web and windows (all six by default; gl_spin only when
+# examples/gl_spin.lua is there). web is the arcade in headless Chromium
+# (scripts/web.sh builds it), windows the arcade's zip under Wine
+# (scripts/windows.sh builds it), in a desktop of Wine's own whose window
+# frames Wine draws as Windows does.
 # The modules must be built already: BUILD names the build directory (default
 # build) and LUA the host (default lua5.1; gl_spin, which calls OpenGL through
 # LuaJIT's FFI, always runs under luajit). Without a DISPLAY a virtual X
@@ -17,7 +20,7 @@ set -e
 cd "$(dirname "$0")/.."
 out=${1:-docs/img}
 if [ $# -gt 0 ]; then shift; fi
-names=${*:-arcade roguelike gl_spin web}
+names=${*:-arcade caverun roguelike gl_spin web windows}
 BUILD=${BUILD:-build}
 LUA=${LUA:-lua5.1}
 CONVERT=/usr/bin/convert
@@ -26,6 +29,7 @@ mkdir -p "$out"
 state=$(mktemp -d)
 server=""
 cleanup() {
+  if [ -d "$state/wine" ]; then WINEPREFIX="$state/wine" wineserver -k 2>/dev/null || true; fi
   if [ -n "$server" ]; then sh tests/xvfb.sh stop "$state/xvfb"; fi
   rm -rf "$state"
 }
@@ -87,6 +91,18 @@ play_arcade() {
   sleep 0.1
 }
 
+play_caverun() {
+  # From the title into the level: run right over the first coins and jump
+  # the first pit; the picture is taken in the air above its spikes.
+  xdotool key Return
+  sleep 0.3
+  xdotool keydown Right
+  sleep 1.15
+  xdotool key Up
+  sleep 0.3
+  xdotool keyup Right
+}
+
 play_roguelike() {
   for k in Right Right Down Left; do
     xdotool key "$k"
@@ -125,6 +141,10 @@ shoot() {
 for name in $names; do
   case "$name" in
   arcade) shoot arcade "$LUA" 3000 examples/arcade/arcade.lua "$BUILD/examples/arcade" ;;
+  caverun)
+    # Its high scores go to a folder of the run's own.
+    XDG_DATA_HOME="$state/data" shoot caverun "$LUA" 3000 examples/caverun/caverun.lua "$BUILD/examples/caverun"
+    ;;
   roguelike) shoot roguelike "$LUA" 1500 examples/roguelike.lua ;;
   gl_spin)
     if [ -f examples/gl_spin.lua ]; then
@@ -138,6 +158,31 @@ for name in $names; do
     node tests/browser/screenshot.js "$state/site" "$state/web.png"
     "$CONVERT" "$state/web.png" -strip -define png:compression-level=9 "$out/web.png"
     echo "$out/web.png"
+    ;;
+  windows)
+    WINDOWS_OUT="$state/arcade.zip" sh scripts/windows.sh examples/arcade "$BUILD/examples/arcade" >/dev/null
+    unzip -q "$state/arcade.zip" -d "$state/win"
+    log="$state/windows.log"
+    (cd "$state/win/arcade" && WINEPREFIX="$state/wine" WINEDEBUG=-all \
+      WINEDLLOVERRIDES="winealsa.drv,winepulse.drv,mscoree,mshtml=d" ORVIX_FRAMES=3000 ORVIX_SEED=${ORVIX_SEED:-3} \
+      SDL_VIDEODRIVER=windib SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=nul SDL_VIDEO_CENTERED=1 \
+      wine explorer /desktop=Arcade,680x540 arcade.exe) >"$log" 2>&1 &
+    pid=$!
+    host=explorer.exe
+    find_window windows "$pid" "$log"
+    sleep 3  # Wine's first start in a new prefix, then the game's
+    xdotool windowfocus "$WINDOW"
+    hold Left 0.5
+    hold space 0.8
+    xdotool key minus minus
+    xdotool keydown Right keydown space
+    sleep 0.6
+    xdotool keyup Right keyup space
+    xwd -silent -id "$WINDOW" >"$state/windows.xwd"
+    xdotool key Escape
+    wait "$pid" || true
+    "$CONVERT" "xwd:$state/windows.xwd" -strip -define png:compression-level=9 "$out/windows.png"
+    echo "$out/windows.png (${WIDTH}x${HEIGHT})"
     ;;
   *) echo "unknown example: $name" >&2; exit 2 ;;
   esac

@@ -15,7 +15,7 @@ sh scripts/install-deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
 # Every part is asked for: a missing tool must fail the run, not shrink it.
-parts="-DBUILD_TESTING=ON -DORVIX_EXAMPLES=ON -DORVIX_BENCH=ON -DORVIX_WEB_TESTS=ON"
+parts="-DBUILD_TESTING=ON -DORVIX_EXAMPLES=ON -DORVIX_BENCH=ON -DORVIX_WEB_TESTS=ON -DORVIX_WINDOWS_TESTS=ON"
 
 # shellcheck disable=SC2086
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo $parts >/dev/null
@@ -39,8 +39,9 @@ if [ "${ORVIX_SKIP_COMPAT:-0}" != 1 ]; then
   fi
   compat_path="$(dirname "$compat")${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}"
   echo "== sdl12-compat, normal build"
-  # The browser build (label web) uses no SDL library of the system: once is enough.
-  (cd build && ORVIX_SDL=compat LD_LIBRARY_PATH="$compat_path" ctest --output-on-failure -j"$jobs" -LE web)
+  # The browser and Windows builds (labels web, windows) use no SDL library
+  # of the system: once is enough.
+  (cd build && ORVIX_SDL=compat LD_LIBRARY_PATH="$compat_path" ctest --output-on-failure -j"$jobs" -LE 'web|windows')
   if [ "${ORVIX_SKIP_SANITIZE:-0}" != 1 ]; then
     # The sanitizers on the second library too, where its calls reach the most
     # of it for the least time: the fuzz runs (well under a minute).

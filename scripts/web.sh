@@ -18,20 +18,22 @@
 #                     ~/.cache/orvix/web-<checkout>)
 set -e
 root=$(cd "$(dirname "$0")/.." && pwd)
-# The game: the first argument after the options (which package.py reads).
-game=
-skip=
-for a in "$@"; do
-  if [ -n "$skip" ]; then
-    skip=
-  elif [ "$a" = --file ] || [ "$a" = --exclude ]; then
-    skip=1
-  else
-    game=$a
-    break
-  fi
+# The options, each value quoted for the shell (a pattern's * must reach
+# package.py as it is).
+quote() { printf "'%s'" "$(printf '%s' "$1" | sed "s/'/'\\\\''/g")"; }
+opts=""
+while :; do
+  case "$1" in
+  --file | --exclude)
+    [ $# -ge 2 ] || { echo "web.sh: $1 needs a value" >&2; exit 1; }
+    opts="$opts $1 $(quote "$2")"
+    shift 2
+    ;;
+  *) break ;;
+  esac
 done
-[ -n "$game" ] || { echo "usage: sh scripts/web.sh [--file PATH | --exclude PATTERN]... GAME [ARG...]" >&2; exit 1; }
+game=${1:?usage: sh scripts/web.sh [--file PATH | --exclude PATTERN]... GAME [ARG...]}
+shift
 name=$(basename "$game" .lua)
 
 # Whether DIR exists and can be written, or can be made.
@@ -39,9 +41,9 @@ writable() {
   if [ -d "$1" ]; then [ -w "$1" ]; else mkdir -p "$1" 2>/dev/null; fi
 }
 
-# The runtime (Lua, FreeType, libpng, zlib, libwebp, libmikmod, orvixcore
-# and the browser backend, compiled with Emscripten) is built once and shared
-# by every game.
+# The runtime (Lua, FreeType, libpng, zlib, libwebp, libmikmod, orvixcore,
+# its extra module and the browser backend, compiled with Emscripten) is
+# built once and shared by every game.
 cache=${ORVIX_WEB_CACHE:-}
 if [ -z "$cache" ]; then
   if writable "$root/build-web"; then
@@ -66,4 +68,4 @@ fi
 jobs=$(nproc 2>/dev/null || echo 2)
 make -s -C "$root/web" -j"$jobs" OUT="$cache" >&2
 
-python3 "$root/web/package.py" "$cache/runtime" "$out" "$@"
+eval "python3 \"\$root/web/package.py\" \"\$cache/runtime\" \"\$out\" \"\$game\" $opts -- \"\$@\""

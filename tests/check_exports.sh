@@ -3,7 +3,7 @@
 set -e
 build=$1
 got=$(nm -D --defined-only "$build/orvixcore.so" | awk '{print $3}' | sort | tr '\n' ' ')
-want=$(printf '%s\n' CC curses_on gNumpads gPads gScreen gl_on luaopen_orvixcore putpixel sound_on | sort | tr '\n' ' ')
+want=$(printf '%s\n' CC curses_on gNumpads gPads gScreen gl_on luaopen_orvixcore luaopen_orvixcore_extra putpixel sound_on | sort | tr '\n' ' ')
 if [ "$got" != "$want" ]; then
   echo "orvixcore.so exports: $got"
   echo "expected:             $want"

@@ -158,22 +158,6 @@ describe("examples", function()
       os.remove(png)
       cleanup(run)
     end)
-
-    it("ends by itself after ORVIX_FRAMES frames", function()
-      local run = start("examples/arcade/arcade.lua", { assets }, { ORVIX_FRAMES = "30" })
-      local status = finish(run, 60)
-      assert.are.equal(0, status, run.stderr)
-      assert.are.equal("Orvix init (640x480)\nOrvix quit\n", run.stdout)
-      cleanup(run)
-    end)
-
-    it("ends with the loader's message when its assets are missing", function()
-      local run = start("examples/arcade/arcade.lua", { "/nonexistent" }, { ORVIX_FRAMES = "5" })
-      local status = finish(run, 60)
-      assert.are.equal(1, status)
-      assert.are.equal("Orvix init (640x480)\nCouldn't load image /nonexistent/ship.png. Exiting.\n", run.stdout)
-      cleanup(run)
-    end)
   end)
 
   describe("roguelike", function()
@@ -203,14 +187,81 @@ describe("examples", function()
       os.remove(png)
       cleanup(run)
     end)
+  end)
 
-    it("ends by itself after ORVIX_FRAMES frames", function()
-      local run = start("examples/roguelike.lua", {}, { ORVIX_FRAMES = "10" })
-      local status = finish(run, 60)
+  describe("caverun", function()
+    local assets = h.build .. "/examples/caverun"
+
+    -- One game to its end: Enter, then the right arrow held until the
+    -- third fall into the first pit, then a name typed (a letter wrong,
+    -- taken back with Backspace) and Enter. Returns the run, and captures
+    -- of the play, the name entry and the high-score table.
+    local function play(data_home, typed)
+      local run = start("examples/caverun/caverun.lua", { assets },
+        { ORVIX_FRAMES = "100000", XDG_DATA_HOME = data_home })
+      local id, w, hgt = window(run)
+      assert.is_truthy(id, "no window: " .. tostring(h.read_file(run.out)))
+      assert.are.same({ 640, 480 }, { w, hgt })
+      x("xdotool key Return keydown Right")
+      sleep(1) -- past the half second in which the cave fades in
+      local shots = { play = capture(id) }
+      sleep(8.6)
+      x("xdotool keyup Right")
+      sleep(2)
+      shots.name = capture(id)
+      x("xdotool type " .. q(typed) .. " && DISPLAY=" .. q(display) .. " xdotool key BackSpace key Return")
+      sleep(0.5)
+      shots.scores = capture(id)
+      x("xdotool key Escape")
+      return run, finish(run, 60), shots
+    end
+
+    it("plays its level, takes a typed name and keeps the high scores in its save folder", function()
+      local data_home = h.tmpname("_data")
+      local run, status, shots = play(data_home, "Ada!")
       assert.are.equal(0, status, run.stderr)
-      assert.are.equal("Orvix init (64x25), curses mode\nOrvix quit\n", run.stdout)
+      assert.are.equal("Orvix init (640x480)\nOrvix quit\n", run.stdout)
+      -- The status bar's ground, and a stone tile read from level.png.
+      assert.are.same({ 24, 20, 40 }, pixel(shots.play, 300, 10))
+      assert.are.same({ 138, 138, 150 }, pixel(shots.play, 2, 32 + 10 * 16 + 2))
+      assert.is_true(colours(shots.play) > 40, "colours: " .. tostring(colours(shots.play)))
+      -- Five coins before the pit; the name as typed, its last letter taken back.
+      assert.are.equal("500\tAda\n", h.read_file(data_home .. "/cave-run/scores.txt"))
+      -- A second game finds the table and puts its equal score first.
+      run, status = play(data_home, "Bobx")
+      assert.are.equal(0, status, run.stderr)
+      assert.are.equal("500\tBob\n500\tAda\n", h.read_file(data_home .. "/cave-run/scores.txt"))
+      for _, png in pairs(shots) do os.remove(png) end
+      os.execute("rm -rf " .. q(data_home))
       cleanup(run)
     end)
+  end)
+
+  describe("ending", function()
+    -- Every game ends by itself after ORVIX_FRAMES frames, and with its
+    -- loader's message (status 1) when its assets are missing.
+    local pixel_mode = "Orvix init (640x480)\n"
+    for _, c in ipairs {
+      { "examples/arcade/arcade.lua", { h.build .. "/examples/arcade" }, pixel_mode .. "Orvix quit\n" },
+      -- Without a save folder it plays on, keeping no scores.
+      { "examples/caverun/caverun.lua", { h.build .. "/examples/caverun" }, pixel_mode .. "Orvix quit\n",
+        env = { XDG_DATA_HOME = "/nonexistent", HOME = "/nonexistent" } },
+      { "examples/roguelike.lua", {}, "Orvix init (64x25), curses mode\nOrvix quit\n" },
+      { "examples/arcade/arcade.lua", { "/nonexistent" },
+        pixel_mode .. "Couldn't load image /nonexistent/ship.png. Exiting.\n", status = 1 },
+      { "examples/caverun/caverun.lua", { "/nonexistent" },
+        pixel_mode .. "Couldn't load image /nonexistent/runner.png. Exiting.\n", status = 1 },
+    } do
+      it(("%s with %s"):format(c[1], c[2][1] or "no arguments"), function()
+        local env = c.env or {}
+        env.ORVIX_FRAMES = "10"
+        local run = start(c[1], c[2], env)
+        local status = finish(run, 60)
+        assert.are.equal(c.status or 0, status, run.stderr)
+        assert.are.equal(c[3], run.stdout)
+        cleanup(run)
+      end)
+    end
   end)
 
   describe("README's first example", function()

@@ -111,14 +111,17 @@ function M.run_child(code, opts)
   f:write("O = require 'orvixcore'\n")
   f:write(code)
   f:close()
-  local env = {}
+  -- env takes its -u options before any assignment.
+  local unset, set = {}, {}
   for k, v in pairs(opts.env or {}) do
     if v == false then
-      env[#env + 1] = "-u " .. k
+      unset[#unset + 1] = "-u " .. k
     else
-      env[#env + 1] = k .. "=" .. shell_quote(v)
+      set[#set + 1] = k .. "=" .. shell_quote(v)
     end
   end
+  local env = unset
+  for _, a in ipairs(set) do env[#env + 1] = a end
   local limit = opts.timeout and ("sh " .. shell_quote(M.source .. "/tests/watchdog.sh") .. " " .. opts.timeout .. " ") or ""
   local cmd = limit .. "env " .. table.concat(env, " ") .. " " .. shell_quote(M.lua) .. " " .. shell_quote(script)
     .. " >" .. shell_quote(out) .. " 2>" .. shell_quote(err) .. "; echo $?"

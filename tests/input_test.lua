@@ -384,6 +384,93 @@ describe("input", function()
     end)
   end)
 
+  -- Last in the file: the first textInput call turns on SDL's translation of
+  -- key presses for the rest of the process.
+  describe("orvixcore.extra", function()
+    local X = require "orvixcore.extra"
+
+    -- The games of the children above took the keyboard focus away: it is
+    -- given back.
+    setup(function()
+      assert(H.give_focus(display, window), "no focus")
+      pointer_to(300, 200)
+      settle()
+    end)
+
+    it("names key codes as SDL 1.2 does, on every library", function()
+      local cases = {
+        { 273, "up" }, { 274, "down" }, { 97, "a" }, { "97", "a" }, { 97.9, "a" }, { 48, "0" }, { 282, "f1" },
+        { 293, "f12" }, { 304, "left shift" }, { 303, "right shift" }, { 13, "return" }, { 27, "escape" },
+        { 32, "space" }, { 8, "backspace" }, { 127, "delete" }, { 256, "[0]" }, { 271, "enter" },
+        { 280, "page up" }, { 313, "alt gr" }, { 160, "world 0" }, { 255, "world 95" }, { 91, "[" },
+        { 37, "unknown key" }, { 65, "unknown key" }, { 123, "unknown key" }, { 0, "unknown key" },
+        { -1, "unknown key" }, { 323, "unknown key" }, { 1e300, "unknown key" }, { 0 / 0, "unknown key" },
+        { nil, "unknown key" },
+      }
+      for _, c in ipairs(cases) do
+        assert.are.same(H.pack(c[2]), H.pack(X.keyName(c[1])), tostring(c[1]))
+      end
+      -- Classic SDL 1.2.15's own table, code for code.
+      if H.sdl == "classic" then
+        for code = -5, 330 do assert.are.equal(T.key_name(code), X.keyName(code), code) end
+      end
+    end)
+
+    local SEQUENCE = "keydown shift key a keyup shift key b key BackSpace key Return key 7"
+    local seen_before
+
+    it("leaves input's events alone until the first textInput call", function()
+      settle()
+      xdo(SEQUENCE)
+      seen_before = events_for(500)
+      assert.are.same({ ev(1, 304), ev(1, 97), ev(2, 97), ev(2, 304), ev(1, 98), ev(2, 98), ev(1, 8), ev(2, 8),
+        ev(1, 13), ev(2, 13), ev(1, 55), ev(2, 55) }, seen_before)
+      -- nothing was collected: the first call turns collecting on
+      assert.are.equal("", X.textInput())
+    end)
+
+    describe("textInput", function()
+      before_each(function()
+        settle()
+        X.textInput()
+      end)
+
+      it("does not change what input returns", function()
+        xdo(SEQUENCE)
+        assert.are.same(seen_before, events_for(500))
+        assert.are.equal("Ab7", X.textInput())
+      end)
+
+      it("gives the characters typed, with shift, without control keys, once", function()
+        xdo("type 'Hi, You!'")
+        events_for(500)
+        xdo("key Tab key Escape key Delete key shift+z")
+        events_for(300)
+        assert.are.equal("Hi, You!Z", X.textInput())
+        assert.are.equal("", X.textInput())
+      end)
+
+      it("gives the characters of a German keyboard layout as UTF-8", function()
+        assert(os.execute("DISPLAY=" .. display .. " setxkbmap de") == 0)
+        xdo("key odiaeresis key shift+odiaeresis key ssharp key y")
+        local got = events_for(500)
+        assert(os.execute("DISPLAY=" .. display .. " setxkbmap us") == 0)
+        assert.are.equal("\195\182\195\150\195\159y", X.textInput()) -- öÖßy
+        -- the key codes stay SDL's: ö is world 86, y the y key wherever it sits
+        assert.are.same(ev(1, 246), got[1])
+        assert.are.same(ev(1, 121), got[#got - 1])
+      end)
+
+      it("holds a key's character until input takes its event", function()
+        xdo("key q")
+        assert.is_true(wait_pending(2)) -- SDL_KEYDOWN waits in the queue
+        assert.are.equal("", X.textInput())
+        events_for(200)
+        assert.are.equal("q", X.textInput())
+      end)
+    end)
+  end)
+
   describe("character-cell mode", function()
     it("starts no joystick subsystem and opens no joystick", function()
       local fakejoy = BUILD .. "/tests/libfakejoy.so"

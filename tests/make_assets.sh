@@ -43,6 +43,9 @@ printf 'this is not an image\n' >"$out/not_an_image.png"
 "$CONVERT" -size 8x8 xc:'#102030' -fill '#ff8000' -draw 'rectangle 2,2 5,5' -transparent '#102030' \
   -define png:color-type=2 -define png:bit-depth=16 "$out/deep_trns.png"
 "$CONVERT" "$out/halves.bmp" -colorspace CMYK -quality 95 "$out/cmyk.jpg"
+# CMYK with black ink in it, where a reader that leaves the channels as they
+# are gives other colours than one that converts them.
+"$CONVERT" -size 16x8 gradient:'#402010'-'#c0a080' -colorspace CMYK -quality 95 "$out/cmyk_dark.jpg"
 "$CONVERT" "$out/halves.bmp" -alpha set -channel A -evaluate set 0 +channel -define bmp3:alpha=true \
   "BMP3:$out/padded.bmp"
 # BMPs with 1-, 4- and 8-bit palettes, and an 8-bit OS/2 2.x BMP (64-byte
@@ -121,6 +124,14 @@ for f in grey_trns.png deep_trns.png cmyk.jpg padded.bmp sprite.png grey.png pal
   palette1.bmp palette4.bmp palette8.bmp; do
   "$CONVERT" "$out/$f" -depth 8 "RGBA:$out/$f.rgba"
 done
+# GIFs of the kinds a GIF reader treats apart: many colours in a global
+# palette, interlaced rows, a first image smaller than the screen and placed
+# inside it, and an animation whose frames have palettes of their own.
+"$CONVERT" -size 32x16 gradient:red-blue \( -size 32x16 gradient:green-yellow \) -append -colors 200 \
+  "$out/colours.gif"
+"$CONVERT" "$out/colours.gif" -interlace GIF "$out/interlaced.gif"
+"$CONVERT" "$out/colours.gif" -repage 48x40+8+4 "$out/offset.gif"
+"$CONVERT" -delay 10 "$out/halves.bmp" "$out/colours.gif" -loop 0 "$out/frames.gif"
 
 # Sounds: 44.1 kHz stereo 16-bit, the mixer's own format, so nothing is resampled.
 "$SOX" -n -r 44100 -c 2 -b 16 "$out/beep.wav" synth 0.1 sine 1000 vol 0.5

@@ -644,6 +644,381 @@ describe("surfaces", function()
       end
     end)
   end)
+  describe("orvixcore.extra", function()
+    local X = require "orvixcore.extra"
+
+    -- A surface whose every pixel is unique: red from x, green from y.
+    local function patterned(w, h, alpha)
+      local s = O.makeSurf(w, h)
+      for y = 0, h - 1 do
+        for x = 0, w - 1 do O.putpix(x, y, 10 + 15 * x, 10 + 15 * y, 77, alpha or 255, s) end
+      end
+      return s
+    end
+    -- Every pixel of a surface as a table of "r,g,b,a" strings.
+    local function pixels(s)
+      local t, w, h = {}, X.surfSize(s)
+      for y = 0, h - 1 do
+        for x = 0, w - 1 do t[#t + 1] = table.concat({ T.rgba(s, x, y) }, ",") end
+      end
+      return t
+    end
+
+    describe("surfSize and getPixel", function()
+      it("give a live surface's size and pixels, and nil for anything else", function()
+        local s = patterned(5, 3, 200)
+        assert.are.same({ 5, 3 }, { X.surfSize(s) })
+        assert.are.same({ 10 + 15 * 4, 10 + 15 * 2, 77, 200 }, { X.getPixel(s, 4, 2) })
+        assert.are.same({ 10, 10, 77, 200 }, { X.getPixel(s, 0.9, "0") })
+        -- outside, also where 16-bit narrowing would wrap back inside
+        for _, p in ipairs { { -1, 0 }, { 0, -1 }, { 5, 0 }, { 0, 3 }, { 65536, 0 }, { 0 / 0, 1e300 } } do
+          assert.are.same(H.pack(nil), H.pack(X.getPixel(s, p[1], p[2])), p[1] .. "," .. p[2])
+        end
+        O.freeSurf(s)
+        for _, bad in ipairs { s, font, nil, 3, "x", {}, io.stdout } do
+          assert.are.same(H.pack(nil), H.pack(X.surfSize(bad)))
+          assert.are.same(H.pack(nil), H.pack(X.getPixel(bad, 0, 0)))
+        end
+      end)
+    end)
+
+    describe("blitPart", function()
+      local src
+      setup(function() src = patterned(16, 12) end)
+      teardown(function() O.freeSurf(src) end)
+
+      -- What the target must hold: each source pixel of the rectangle that
+      -- lies inside the source lands at its offset from (x, y), inside the
+      -- target's clip; every other pixel keeps the background.
+      local function model(c, tw, th, clip)
+        local want = {}
+        for i = 1, tw * th do want[i] = "1,2,3,255" end
+        for j = 0, c.h - 1 do
+          for i = 0, c.w - 1 do
+            local sx, sy, dx, dy = c.sx + i, c.sy + j, c.x + i, c.y + j
+            if sx >= 0 and sy >= 0 and sx < 16 and sy < 12 and dx >= clip[1] and dy >= clip[2]
+              and dx < clip[1] + clip[3] and dy < clip[2] + clip[4] then
+              want[dy * tw + dx + 1] = table.concat({ 10 + 15 * sx, 10 + 15 * sy, 77, 255 }, ",")
+            end
+          end
+        end
+        return want
+      end
+
+      local cases = {
+        { "inside", sx = 4, sy = 3, w = 6, h = 5, x = 7, y = 2 },
+        { "the whole source", sx = 0, sy = 0, w = 16, h = 12, x = 2, y = 2 },
+        { "past the source's left and top edges", sx = -3, sy = -2, w = 8, h = 6, x = 5, y = 5 },
+        { "past the source's right and bottom edges", sx = 10, sy = 8, w = 10, h = 9, x = 1, y = 1 },
+        { "larger than the source on every side", sx = -4, sy = -4, w = 30, h = 30, x = 0, y = 0 },
+        { "off the target's left and top edges", sx = 2, sy = 2, w = 8, h = 8, x = -5, y = -3 },
+        { "off the target's right and bottom edges", sx = 2, sy = 2, w = 8, h = 8, x = 16, y = 13 },
+        { "across a clip rectangle", sx = 0, sy = 0, w = 16, h = 12, x = 0, y = 0, clip = { 3, 4, 5, 6 } },
+        { "wholly outside the source", sx = 16, sy = 0, w = 4, h = 4, x = 0, y = 0 },
+        { "of zero size", sx = 2, sy = 2, w = 0, h = 5, x = 0, y = 0 },
+        { "with coordinates narrowed to 16 bits", sx = 65536 + 2, sy = 3.9, w = 65536 + 4, h = "3", x = 65536 + 1, y = -65536 + 1,
+          model = { sx = 2, sy = 3, w = 4, h = 3, x = 1, y = 1 } },
+      }
+      for _, c in ipairs(cases) do
+        it("copies a source rectangle " .. c[1], function()
+          local tw, th = 20, 16
+          local dst = solid(tw, th, 1, 2, 3)
+          if c.clip then X.setClip(dst, c.clip[1], c.clip[2], c.clip[3], c.clip[4]) end
+          assert.are.equal(0, select("#", X.blitPart(src, c.sx, c.sy, c.w, c.h, c.x, c.y, dst)))
+          assert.are.same(model(c.model or c, tw, th, c.clip or { 0, 0, tw, th }), pixels(dst))
+          O.freeSurf(dst)
+        end)
+      end
+
+      it("draws on the window by default and nothing from a dead source or onto a dead target", function()
+        X.blitPart(src, 0, 0, 2, 2, 10, 10)
+        assert.are.same({ 10, 10, 77, 255 }, { T.rgba(nil, 10, 10) })
+        assert.are.same({ 25, 25, 77, 255 }, { T.rgba(nil, 11, 11) })
+        clear_screen()
+        local dead = patterned(2, 2)
+        O.freeSurf(dead)
+        X.blitPart(dead, 0, 0, 2, 2, 0, 0)
+        X.blitPart(src, 0, 0, 2, 2, 0, 0, dead)
+        X.blitPart(font, 0, 0, 2, 2, 0, 0)
+        X.blitPart(src, 0, 0, 2, 2, 0, 0, io.stdout)
+        assert.is_true(screen_untouched())
+      end)
+    end)
+
+    describe("blitAlpha", function()
+      it("blends by the source's alpha times alpha / 255, keeping the target's alpha", function()
+        -- source colour, source alpha, alpha argument, target colour and alpha, result
+        local cases = {
+          { { 200, 100, 50 }, 255, 128, { 0, 0, 0, 255 }, { 100, 50, 25, 255 } },
+          { { 200, 100, 50 }, 128, 128, { 0, 0, 0, 255 }, { 50, 25, 12, 255 } },
+          { { 0, 0, 0 }, 255, 64, { 200, 100, 50, 40 }, { 150, 75, 37, 40 } },
+          { { 255, 255, 255 }, 255, 1, { 0, 0, 0, 255 }, { 0, 0, 0, 255 } },
+          { { 255, 255, 255 }, 255, 254, { 0, 0, 0, 255 }, { 253, 253, 253, 255 } },
+          { { 200, 100, 50 }, 0, 200, { 9, 8, 7, 255 }, { 9, 8, 7, 255 } },
+        }
+        for i, c in ipairs(cases) do
+          local s = solid(2, 2, c[1][1], c[1][2], c[1][3], c[2])
+          local dst = solid(4, 4, c[4][1], c[4][2], c[4][3], c[4][4])
+          X.blitAlpha(s, 1, 1, c[3], dst)
+          assert.are.same(c[5], { T.rgba(dst, 2, 2) }, "case " .. i)
+          assert.are.same(c[4], { T.rgba(dst, 0, 0) }, "case " .. i)
+          O.freeSurf(s)
+          O.freeSurf(dst)
+        end
+      end)
+
+      it("is blit at 255 and above, and draws nothing at 0 and below", function()
+        local s = patterned(9, 7, 150)
+        for _, a in ipairs { 255, 256, 1e300, 1 / 0 } do
+          local by_blit, by_alpha = solid(12, 10, 5, 6, 7), solid(12, 10, 5, 6, 7)
+          O.blit(s, 2, -1, by_blit)
+          X.blitAlpha(s, 2, -1, a, by_alpha)
+          assert.are.equal(T.raw(by_blit), T.raw(by_alpha), tostring(a))
+          O.freeSurf(by_blit)
+          O.freeSurf(by_alpha)
+        end
+        for _, a in ipairs { 0, 0.9, -1, -1e300, 0 / 0, "x" } do
+          X.blitAlpha(s, 0, 0, a)
+        end
+        assert.is_true(screen_untouched())
+        O.freeSurf(s)
+      end)
+
+      it("clips like blit: at the target's edges and at its clip rectangle", function()
+        local s = solid(10, 10, 255, 255, 255)
+        local dst = solid(8, 8, 0, 0, 0)
+        X.setClip(dst, 2, 0, 8, 6)
+        X.blitAlpha(s, -5, -5, 128, dst)
+        X.blitAlpha(s, 6, 4, 128, dst)
+        -- the first covers x 0..4, y 0..4 (clipped to x >= 2); the second x 6..7, y 4..5
+        assert.are.equal(3 * 5 + 2 * 2, T.count(dst, 127, 127, 127))
+        assert.are.equal(64 - 19, T.count(dst, 0, 0, 0))
+        assert.are.same({ 0, 0, 0, 255 }, { T.rgba(dst, 1, 1) })
+        O.freeSurf(s)
+        O.freeSurf(dst)
+      end)
+    end)
+
+    describe("rotozoom", function()
+      -- Quadrants: red top left, green top right, blue bottom left, white
+      -- bottom right.
+      local function quadrants(w, h)
+        local s = solid(w, h, 255, 0, 0)
+        O.fill(w / 2, 0, w / 2, h / 2, 0, 255, 0, 255, s)
+        O.fill(0, h / 2, w / 2, h / 2, 0, 0, 255, 255, s)
+        O.fill(w / 2, h / 2, w / 2, h / 2, 255, 255, 255, 255, s)
+        return s
+      end
+      local function colour(s, x, y) return table.concat({ T.rgba(s, x, y) }, ",", 1, 3) end
+
+      it("makes the sizes SDL_gfx makes at 0, 90 and 45 degrees and at other zooms", function()
+        local s = quadrants(32, 16)
+        local cases = {
+          { 0, 1, 32, 16 }, { 0.0005, 1, 32, 16 }, { 90, 1, 18, 32 }, { -90, 1, 18, 32 }, { 45, 1, 34, 34 },
+          { 0, 2, 64, 32 }, { 0, 0.5, 16, 8 }, { 0, -1, 32, 16 }, { 0, 0, 1, 1 }, { 360, 1, 34, 18 },
+        }
+        for _, c in ipairs(cases) do
+          for _, smooth in ipairs { false, true } do
+            local r, w, h = X.rotozoom(s, c[1], c[2], smooth)
+            assert.are.same({ c[3], c[4] }, { w, h }, c[1] .. " degrees, zoom " .. c[2])
+            assert.are.same({ w, h }, { X.surfSize(r) })
+            assert.are.same({ 4, 0xFF000000 }, { T.surface(r).bytes, T.surface(r).Amask })
+            O.freeSurf(r)
+          end
+        end
+        O.freeSurf(s)
+      end)
+
+      it("turns counter-clockwise, keeps the pixels at 0 degrees and zoom 1, and zooms by whole pixels", function()
+        local s = quadrants(16, 16)
+        for _, smooth in ipairs { false, true } do
+          local same = X.rotozoom(s, 0, 1, smooth)
+          assert.are.equal(T.raw(s), T.raw(same))
+          O.freeSurf(same)
+        end
+        local r, w, h = X.rotozoom(s, 90, 1)
+        assert.are.same({ 16, 16 }, { w, h })
+        assert.are.same({ "0,255,0", "255,0,0", "255,255,255", "0,0,255" },
+          { colour(r, 4, 4), colour(r, 4, 11), colour(r, 11, 4), colour(r, 11, 11) })
+        O.freeSurf(r)
+        local z = X.rotozoom(s, 0, 2)
+        for y = 0, 31 do
+          for x = 0, 31 do assert.are.equal(colour(s, math.floor(x / 2), math.floor(y / 2)), colour(z, x, y)) end
+        end
+        O.freeSurf(z)
+        O.freeSurf(s)
+      end)
+
+      it("keeps opaque black opaque and the corners outside the turned square transparent, and blits like any handle", function()
+        local s = solid(20, 20, 0, 0, 0)
+        local r = X.rotozoom(s, 45, 1)
+        local w, h = X.surfSize(r)
+        assert.are.same({ 0, 0, 0, 255 }, { T.rgba(r, w / 2, h / 2) })
+        assert.are.same({ 0, 0, 0, 0 }, { T.rgba(r, 0, 0) })
+        -- the same blit as a copy made by SDL's own conversion
+        local p = patterned(12, 10, 140)
+        local turned, copy = X.rotozoom(p, 33, 1.3, true), nil
+        copy = X.mirror(turned, false, false)
+        local a, b = solid(40, 40, 50, 100, 150), solid(40, 40, 50, 100, 150)
+        O.blit(turned, 3, 3, a)
+        O.blit(copy, 3, 3, b)
+        assert.are.equal(T.raw(b), T.raw(a))
+        for _, x in ipairs { p, turned, copy, a, b } do O.freeSurf(x) end
+        O.freeSurf(r)
+        O.freeSurf(s)
+      end)
+
+      it("gives nil and a message when it cannot, and nil for a dead surface", function()
+        local s = solid(8, 8, 1, 1, 1)
+        local empty = O.makeSurf(0, 5)
+        local cases = {
+          { { s, 0 / 0, 1 }, "rotozoom: angle and zoom must be finite numbers" },
+          { { s, 0, 1 / 0 }, "rotozoom: angle and zoom must be finite numbers" },
+          { { s, 0, 5000 }, "rotozoom: the result would be larger than a surface can be" },
+          { { s, 30, -1e300 }, "rotozoom: the result would be larger than a surface can be" },
+          { { empty, 10, 1 }, "rotozoom: the surface has no pixels" },
+        }
+        for _, c in ipairs(cases) do
+          assert.are.same(H.pack(nil, c[2]), H.pack(X.rotozoom(unpack(c[1]))))
+        end
+        O.freeSurf(empty)
+        O.freeSurf(s)
+        for _, bad in ipairs { s, font, nil, 1 } do
+          assert.are.same(H.pack(nil), H.pack(X.rotozoom(bad, 10, 1)))
+        end
+      end)
+    end)
+
+    describe("mirror", function()
+      it("flips a new copy horizontally, vertically or both, without the source's clip", function()
+        local s = patterned(5, 4, 180)
+        X.setClip(s, 1, 1, 2, 2)
+        local want = pixels(s)
+        local function at(t, x, y) return t[y * 5 + x + 1] end
+        for _, c in ipairs { { false, false }, { true, false }, { false, true }, { true, true }, { 0, nil } } do
+          local m, w, h = X.mirror(s, c[1], c[2])
+          assert.are.same({ 5, 4 }, { w, h })
+          local got = pixels(m)
+          for y = 0, 3 do
+            for x = 0, 4 do
+              local fx, fy = c[1] and 4 - x or x, c[2] and 3 - y or y
+              assert.are.equal(at(want, fx, fy), at(got, x, y))
+            end
+          end
+          local info = T.surface(m)
+          assert.are.same({ 0, 0, 5, 4 }, { info.clip_x, info.clip_y, info.clip_w, info.clip_h })
+          O.freeSurf(m)
+        end
+        assert.are.same(want, pixels(s))
+        O.freeSurf(s)
+        assert.are.same(H.pack(nil), H.pack(X.mirror(s, true, true)))
+      end)
+    end)
+
+    describe("setClip", function()
+      after_each(function() X.setClip() end)
+
+      it("limits fills, blits, shapes and text on the window until it is cleared", function()
+        X.setClip(nil, 100, 50, 40, 30)
+        local s = solid(300, 200, 255, 0, 0)
+        O.fill(0, 0, 0, 0, 0, 255, 0, 255)
+        O.blit(s, 0, 0)
+        O.draw(0, 0, 319, 239, 0, 0, 255, 255, 1, 2)
+        O.printFont(font, "WWWWWWWWWWWWWWWWWWWWWWWWWWW", 255, 255, 255, 0, 60)
+        assert.are.same({ 100, 50, 139, 79 }, { T.bbox(nil, BG[1], BG[2], BG[3], 0, true) })
+        X.setClip(nil)
+        O.fill(0, 0, 0, 0, 0, 255, 0, 255)
+        assert.are.equal(W * H_, T.count(nil, 0, 255, 0))
+        O.freeSurf(s)
+      end)
+
+      it("is cut to the target, may be empty, and leaves putpix alone", function()
+        local s = solid(10, 10, 0, 0, 0)
+        local cases = {
+          { { 2, 3, 4, 5 }, { 2, 3, 4, 5 } },
+          { { -5, -5, 10, 10 }, { 0, 0, 5, 5 } },
+          { { 8, 8, 100, 100 }, { 8, 8, 2, 2 } },
+          { { 20, 20, 5, 5 }, "empty" },
+          { { 3, 3, 0, 4 }, "empty" },
+          { { -8, 2, 5, 4 }, "empty" },
+          { { 65536 + 1, 2, 3, 4 }, { 1, 2, 3, 4 } },
+        }
+        for _, c in ipairs(cases) do
+          X.setClip(s, unpack(c[1]))
+          local info = T.surface(s)
+          if c[2] == "empty" then
+            -- where an empty clip lies is SDL's business
+            assert.are.same({ 0, 0 }, { info.clip_w, info.clip_h }, table.concat(c[1], ","))
+          else
+            assert.are.same(c[2], { info.clip_x, info.clip_y, info.clip_w, info.clip_h }, table.concat(c[1], ","))
+          end
+        end
+        X.setClip(s, 20, 20, 5, 5)
+        O.putpix(1, 1, 9, 9, 9, 255, s)
+        O.fill(0, 0, 0, 0, 255, 0, 0, 255, s)
+        assert.are.same({ 9, 9, 9, 255 }, { T.rgba(s, 1, 1) })
+        assert.are.equal(0, T.count(s, 255, 0, 0))
+        X.setClip(s)
+        assert.are.same({ 0, 0, 10, 10 }, { T.surface(s).clip_x, T.surface(s).clip_y, T.surface(s).clip_w, T.surface(s).clip_h })
+        O.freeSurf(s)
+        X.setClip(s, 1, 1, 1, 1) -- freed: nothing happens
+        X.setClip(io.stdout, 1, 1, 1, 1)
+      end)
+    end)
+
+    describe("saveImage", function()
+      it("writes a PNG that loadImage reads back with the same pixels, alpha included", function()
+        local s = patterned(7, 5, 0)
+        O.fill(1, 1, 3, 2, 40, 50, 60, 128, s)
+        O.putpix(6, 4, 255, 255, 255, 255, s)
+        local path = H.tmpname(".png")
+        assert.are.same(H.pack(true), H.pack(X.saveImage(s, path)))
+        local back, w, h = O.loadImage(path)
+        assert.are.same({ 7, 5 }, { w, h })
+        assert.are.equal(T.raw(s), T.raw(back))
+        O.freeSurf(back)
+        O.freeSurf(s)
+        os.remove(path)
+      end)
+
+      it("saves the window, opaque", function()
+        O.fill(0, 0, 0, 0, 30, 60, 90, 255)
+        O.fill(10, 20, 5, 5, 250, 0, 0, 255)
+        local path = H.tmpname(".png")
+        assert.is_true(X.saveImage(nil, path))
+        local back, w, h = O.loadImage(path)
+        assert.are.same({ W, H_ }, { w, h })
+        assert.are.same({ 250, 0, 0, 255 }, { T.rgba(back, 12, 22) })
+        assert.are.same({ 30, 60, 90, 255 }, { T.rgba(back, 0, 0) })
+        O.freeSurf(back)
+        os.remove(path)
+      end)
+
+      it("fails with nil and a message, leaving no file, and gives nil for a dead surface", function()
+        local s = solid(3, 3, 1, 2, 3)
+        local empty = O.makeSurf(0, 3)
+        local cases = {
+          { s, "/nonexistent/dir/x.png", "^saveImage: cannot write /nonexistent/dir/x%.png: " },
+          { s, H.source, "^saveImage: cannot write " },
+          { s, nil, "^saveImage: no path$" },
+          { empty, "/tmp/never-written.png", "^saveImage: the surface has no pixels$" },
+        }
+        for _, c in ipairs(cases) do
+          local r = H.pack(X.saveImage(c[1], c[2]))
+          assert.are.equal(2, r.n)
+          assert.is_nil(r[1])
+          assert.matches(c[3], r[2])
+        end
+        assert.is_nil(H.read_file("/tmp/never-written.png"))
+        O.freeSurf(s)
+        O.freeSurf(empty)
+        assert.are.same(H.pack(nil), H.pack(X.saveImage(s, "/tmp/never-written.png")))
+        assert.are.same(H.pack(nil), H.pack(X.saveImage(font, "/tmp/never-written.png")))
+        assert.is_nil(H.read_file("/tmp/never-written.png"))
+      end)
+    end)
+  end)
+
 end)
 
 describe("surfaces without a usable screen", function()

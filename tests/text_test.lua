@@ -571,6 +571,63 @@ describe("text", function()
       O.freeSurf(s)
     end)
   end)
+  describe("orvixcore.extra measures", function()
+    local X = require "orvixcore.extra"
+    local FONTS = { "DejaVuSans.ttf", "DejaVuSansMono.ttf", "DejaVuSerif-Bold.ttf" }
+    local TEXTS = { "A", "Hello, world", "Score: 12345", "h\195\169llo w\195\182rld \226\156\147", "\230\151\165\230\156\172",
+      "  spaces  ", "j", 12.5, string.rep("wide ", 60), "", {}, true }
+
+    it("gives exactly the size of printFont's surface, across fonts, sizes and UTF-8", function()
+      for _, file in ipairs(FONTS) do
+        for _, size in ipairs { 7, 16, 31 } do
+          local f = O.loadFont(H.fonts .. "/" .. file, size)
+          for _, text in ipairs(TEXTS) do
+            -- twice: the second drawing comes from the text cache
+            for _ = 1, 2 do
+              local s, w, h = O.printFont(f, text, 255, 255, 255, 0, 0, nil, true)
+              assert.are.same({ w, h }, { X.textSize(f, text) }, file .. " " .. size .. " " .. tostring(text))
+              O.freeSurf(s)
+            end
+          end
+          O.freeFont(f)
+        end
+      end
+    end)
+
+    it("gives printFont's empty surface size for a text wider than a surface can be", function()
+      local f = O.loadFont(H.sans, 60)
+      local text = string.rep("W", 400)
+      local s, w, h = O.printFont(f, text, 255, 255, 255, 0, 0, nil, true)
+      assert.are.same({ 0, T.font_height(f) }, { w, h })
+      assert.are.same({ w, h }, { X.textSize(f, text) })
+      O.freeSurf(s)
+      O.freeFont(f)
+    end)
+
+    it("gives the font's height, ascent, descent and line skip", function()
+      for _, file in ipairs(FONTS) do
+        local f = O.loadFont(H.fonts .. "/" .. file, 20)
+        local height, ascent, descent, skip = X.fontMetrics(f)
+        local _, probe_skip = T.font_metrics(H.fonts .. "/" .. file, 20)
+        assert.are.equal(T.font_height(f), height, file)
+        assert.are.equal(probe_skip, skip, file)
+        -- SDL_ttf's height spans ascent to descent and the baseline row
+        assert.are.equal(height, ascent - descent + 1, file)
+        assert.is_true(ascent > 0 and descent < 0, file)
+        O.freeFont(f)
+      end
+    end)
+
+    it("answers nil for a value that is not a live font", function()
+      local f = O.loadFont(H.sans, 12)
+      O.freeFont(f)
+      for _, bad in ipairs { f, nil, 1, "font", {} } do
+        assert.are.same(H.pack(nil), H.pack(X.textSize(bad, "x")))
+        assert.are.same(H.pack(nil), H.pack(X.fontMetrics(bad)))
+      end
+    end)
+  end)
+
 end)
 
 describe("text without a usable screen", function()

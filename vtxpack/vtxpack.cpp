@@ -14,7 +14,11 @@ extern "C" {
 #include <cstdint>
 #include <cstring>
 
+#ifdef _WIN32
+extern "C" __declspec(dllexport) int luaopen_vtxpack(lua_State *L);
+#else
 extern "C" __attribute__((visibility("default"))) int luaopen_vtxpack(lua_State *L);
+#endif
 
 namespace {
 

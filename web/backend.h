@@ -27,10 +27,14 @@ SDL_Surface *make_surface(int w, int h, Uint32 rmask, Uint32 gmask, Uint32 bmask
 // SDL 1.2 has no symbol for.
 int key_from_dom(const char *code, const char *key);
 
+// The character a browser key event types (its key), for the unicode field
+// of an SDL 1.2 key press: 0 when it types none.
+int unicode_from_dom(const char *key);
+
 // Sounds SDL and SDL_mixer decode themselves (sounds.cpp): WAVE (8- and
 // 16-bit PCM, Microsoft and IMA ADPCM), AIFF, 8SVX and VOC, as plain
-// samples for the page. The
-// samples point into the file, or into *owned (malloc'd) when set.
+// samples for the page. The samples point into the file, or into *owned
+// (malloc'd) when set.
 enum PcmFormat { kPcmU8 = 0, kPcmS8 = 1, kPcmS16LE = 2, kPcmS16BE = 3 };
 struct Pcm {
     const Uint8 *data;

@@ -12,6 +12,7 @@ extern "C" {
 #include <lualib.h>
 
 int luaopen_orvixcore(lua_State *L);
+int luaopen_orvixcore_extra(lua_State *L);
 }
 
 #include <cstdio>
@@ -65,6 +66,7 @@ int main(int argc, char **argv) {
     }
     luaL_openlibs(L);
     preload(L, "orvixcore", luaopen_orvixcore);
+    preload(L, "orvixcore.extra", luaopen_orvixcore_extra);
     preload(L, "ffi", no_ffi);
 
     // arg: the script at 0, its arguments from 1, the interpreter at -1.

@@ -65,4 +65,35 @@ int key_from_dom(const char *code, const char *key) {
     return SDLK_UNKNOWN;
 }
 
+// The character a browser key event types, as SDL 1.2 puts it in a key
+// press's unicode field: KeyboardEvent.key when it is one character (in
+// UTF-8; characters beyond 16 bits do not fit the field), the control
+// characters of the keys that type them, and 0 for the rest (arrows,
+// modifiers, dead keys).
+int unicode_from_dom(const char *key) {
+    if (!key || !key[0]) return 0;
+    static const Named kControls[] = {{"Backspace", 8}, {"Tab", 9}, {"Enter", 13}, {"Escape", 27}, {"Delete", 127}};
+    for (const Named &n : kControls)
+        if (!strcmp(key, n.code)) return n.sym;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(key);
+    int c, n;
+    if (p[0] < 0x80) {
+        c = p[0];
+        n = 1;
+    } else if ((p[0] & 0xE0) == 0xC0) {
+        c = p[0] & 0x1F;
+        n = 2;
+    } else if ((p[0] & 0xF0) == 0xE0) {
+        c = p[0] & 0x0F;
+        n = 3;
+    } else {
+        return 0;
+    }
+    for (int i = 1; i < n; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+        c = (c << 6) | (p[i] & 0x3F);
+    }
+    return p[n] ? 0 : c;
+}
+
 }  // namespace orw

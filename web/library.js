@@ -22,6 +22,7 @@ mergeInto(LibraryManager.library, {
     master: null,
     musicGain: null,
     buffers: {},     // id -> AudioBuffer: sounds, and music decoded whole
+    volumes: {},     // a sound buffer's volume, 0 to 1, where not full
     streams: {},     // id -> {el, url, node}: music a media element streams
     trackers: {},    // id -> {module, node, buf}: tracker music libmikmod mixes as it plays
     nextBuffer: 1,
@@ -156,7 +157,11 @@ mergeInto(LibraryManager.library, {
       var a = ORW.audio, buf = ORW.buffers[entry.id];
       var src = a.createBufferSource();
       src.buffer = buf;
-      src.connect(ORW.master);
+      // Each voice has a gain of its own: the sound's volume, changed later too.
+      var gain = entry.gain = a.createGain();
+      gain.gain.value = entry.id in ORW.volumes ? ORW.volumes[entry.id] : 1;
+      src.connect(gain);
+      gain.connect(ORW.master);
       src.loop = entry.loops !== 0;
       src.start(0, offset % buf.duration);
       if (entry.until !== Infinity) src.stop(a.currentTime + (entry.until - entry.from) / 1000 - offset);
@@ -344,6 +349,10 @@ mergeInto(LibraryManager.library, {
   orw_js_show_cursor__deps: ['$ORW'],
   orw_js_show_cursor: function(show) {
     if (ORW.canvas) ORW.canvas.style.cursor = show ? '' : 'none';
+  },
+
+  orw_js_set_title: function(title) {
+    document.title = UTF8ToString(title);
   },
 
   orw_js_viewport: function(wptr, hptr) {
@@ -536,6 +545,23 @@ mergeInto(LibraryManager.library, {
       delete ORW.trackers[id];
     }
     delete ORW.buffers[id];
+    delete ORW.volumes[id];
+  },
+
+  orw_js_audio_halt__deps: ['$ORW'],
+  orw_js_audio_halt: function(channel) {
+    for (var i = 0; i < ORW.channels.length; i++) {
+      if (channel < 0 || channel === i) ORW.stopChannel(i);
+    }
+  },
+
+  orw_js_audio_volume__deps: ['$ORW'],
+  orw_js_audio_volume: function(id, volume) {
+    ORW.volumes[id] = volume / 128;
+    for (var i = 0; i < ORW.channels.length; i++) {
+      var ch = ORW.channels[i];
+      if (ch && ch.id === id && ch.gain) ch.gain.gain.value = volume / 128;
+    }
   },
 
   // A channel is busy while its sound plays, or would play: before audio
@@ -568,6 +594,9 @@ mergeInto(LibraryManager.library, {
       paused: false, ended: false, begun: false};
     ORW.startMusic(0);
   },
+
+  orw_js_music_playing__deps: ['$ORW'],
+  orw_js_music_playing: function() { return ORW.music && !ORW.music.ended ? 1 : 0; },
 
   orw_js_music_stop__deps: ['$ORW'],
   orw_js_music_stop: function() {

@@ -134,6 +134,24 @@ int Mix_PlayChannelTimed(int channel, Mix_Chunk *chunk, int loops, int) {
     return -1;
 }
 
+int Mix_HaltChannel(int channel) {
+    if (open_) orw_js_audio_halt(channel);
+    return 0;
+}
+
+// A sound's volume applies to its voices playing now and to later ones, as
+// the mixer applies it at mixing time.
+int Mix_VolumeChunk(Mix_Chunk *chunk, int volume) {
+    if (!chunk) return -1;
+    int prev = chunk->volume;
+    if (volume >= 0) {
+        if (volume > MIX_MAX_VOLUME) volume = MIX_MAX_VOLUME;
+        chunk->volume = static_cast<Uint8>(volume);
+        orw_js_audio_volume(reinterpret_cast<Chunk *>(chunk)->id, volume);
+    }
+    return prev;
+}
+
 Mix_Music *Mix_LoadMUS(const char *file) {
     long size = 0;
     unsigned char *data = open_ ? addons::read_file(file, &size) : nullptr;
@@ -218,6 +236,17 @@ void Mix_ResumeMusic(void) {
 }
 
 int Mix_PausedMusic(void) { return music_active ? 0 : 1; }
+
+// Stopping leaves the pause flag as it is, as in the mixer.
+int Mix_HaltMusic(void) {
+    if (open_) orw_js_music_stop();
+    current = nullptr;
+    return 0;
+}
+
+// A track plays from Mix_PlayMusic until it ends or is stopped; a paused
+// one still counts.
+int Mix_PlayingMusic(void) { return (open_ && current && orw_js_music_playing()) ? 1 : 0; }
 
 int Mix_VolumeMusic(int volume) {
     int prev = music_volume;

@@ -40,6 +40,7 @@ _SDL_Joystick pads[kMaxPads];
 int pads_shown = 0;
 
 Uint8 keystate[SDLK_LAST];
+bool unicode_on = false;  // SDL_EnableUNICODE
 int mouse_x = 0, mouse_y = 0;
 Uint8 mouse_buttons = 0;
 
@@ -51,7 +52,7 @@ void push(const SDL_Event &e) {
 
 bool lock_key(int sym) { return sym == SDLK_CAPSLOCK || sym == SDLK_NUMLOCK; }
 
-void key_event(bool down, int sym) {
+void key_event(bool down, int sym, int unicode = 0) {
     if (sym < 0 || sym >= SDLK_LAST) return;
     // Caps Lock and Num Lock report the lock, as SDL does: a press that turns
     // it on is a key press, one that turns it off a key release, and the
@@ -71,6 +72,8 @@ void key_event(bool down, int sym) {
     e.type = down ? SDL_KEYDOWN : SDL_KEYUP;
     e.key.state = down ? SDL_PRESSED : SDL_RELEASED;
     e.key.keysym.sym = static_cast<SDLKey>(sym);
+    // As in SDL 1.2, only presses carry a character, and only once asked for.
+    if (down && unicode_on) e.key.keysym.unicode = static_cast<Uint16>(unicode);
     push(e);
 }
 
@@ -267,6 +270,17 @@ int SDL_Flip(SDL_Surface *s) {
     return 0;
 }
 
+int SDL_EnableUNICODE(int enable) {
+    int was = unicode_on ? 1 : 0;
+    if (enable >= 0) unicode_on = enable != 0;
+    return was;
+}
+
+// The window's title is the page's.
+void SDL_WM_SetCaption(const char *title, const char *) {
+    if (title) orw_js_set_title(title);
+}
+
 int SDL_ShowCursor(int toggle) {
     int was = cursor_shown ? SDL_ENABLE : SDL_DISABLE;
     if (toggle == SDL_ENABLE || toggle == SDL_DISABLE) {
@@ -282,7 +296,7 @@ void SDL_PumpEvents(void) {
     int kind;
     while ((kind = orw_js_take_event(f, code, sizeof code, key, sizeof key)) != 0) {
         switch (kind) {
-        case ORW_EV_KEY_DOWN: key_event(true, orw::key_from_dom(code, key)); break;
+        case ORW_EV_KEY_DOWN: key_event(true, orw::key_from_dom(code, key), orw::unicode_from_dom(key)); break;
         case ORW_EV_KEY_UP: key_event(false, orw::key_from_dom(code, key)); break;
         case ORW_EV_MOTION: motion_event(f[0], f[1]); break;
         case ORW_EV_BUTTON_DOWN: button_event(true, f[2], f[0], f[1]); break;

@@ -26,6 +26,7 @@ void orw_js_maybe_yield(void);
 void orw_js_set_mode(int w, int h, int fullscreen);
 void orw_js_present(const Uint32 *rgba, int w, int h);
 void orw_js_show_cursor(int show);
+void orw_js_set_title(const char *title);
 void orw_js_viewport(int *w, int *h);
 // Takes the oldest queued input record: its kind (0 when none), up to four
 // numbers, and for keys the code and key strings.
@@ -59,6 +60,11 @@ void orw_js_music_play(int id, int loops);
 void orw_js_music_stop(void);
 void orw_js_music_pause(int paused);
 void orw_js_music_volume(int volume);
+int orw_js_music_playing(void);  // a track set and not at its end
+// Stops the sounds of one channel, or of all for -1.
+void orw_js_audio_halt(int channel);
+// The volume (0 to 128) of a sound buffer, for its voices now and later.
+void orw_js_audio_volume(int id, int volume);
 }
 
 // orvixcore's start step that opens the joysticks SDL counts beyond those

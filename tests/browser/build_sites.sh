@@ -13,6 +13,7 @@ site() {
 }
 # Without the files the game never opens: the asset script and the build's stamp.
 site arcade --exclude '*.sh' --exclude stamp examples/arcade "$build/examples/arcade"
+site caverun examples/caverun "$build/examples/caverun"
 site roguelike examples/roguelike.lua
 # Named by its absolute path: packed at that path, run from there.
 site gl_spin "$root/examples/gl_spin.lua"
@@ -36,4 +37,7 @@ site low_ogg tests/browser/games/fatal "$build/assets/low.ogg" loadSound
 site opengl tests/browser/games/opengl
 site sound tests/browser/games/sound "$build/assets"
 site tracker tests/browser/games/sound "$build/assets" "$build/assets/tune.mod"
+site soundctl tests/browser/games/soundctl "$build/assets"
 site media tests/browser/games/media "$build/assets"
+site sprites tests/browser/games/sprites "$build/assets"
+site saves tests/browser/games/saves

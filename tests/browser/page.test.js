@@ -16,7 +16,7 @@ before(async () => {
   ({server, base} = await h.serve({
     input: env.site('input'), fatal: env.site('fatal'), truncated: env.site('truncated'), webp_alpha: env.site('webp_alpha'),
     junk_first: env.site('junk_first'), low_ogg: env.site('low_ogg'), opengl: env.site('opengl'), gl_spin: env.site('gl_spin'),
-    sound: env.site('sound'), tracker: env.site('tracker'),
+    sound: env.site('sound'), tracker: env.site('tracker'), saves: env.site('saves'), soundctl: env.site('soundctl'),
   }));
   browser = await h.launch();
 });
@@ -159,6 +159,43 @@ test('a gamepad the browser already shows when the game starts is counted by ini
   await page.close();
 });
 
+test('a file written under saveDir survives a reload; setTitle names the page; typed text arrives', async () => {
+  const dir = '/home/web_user/.local/share/orvix-test/';
+  const countLine = () => window.orvix.lines.find((l) => l.startsWith('count '));
+  let {page} = await h.openGame(browser, `${base}/saves`);
+  assert.strictEqual(await h.until(page, countLine), `count 1 in ${dir}`);
+  assert.strictEqual(await page.title(), 'Saves caf\u00e9');
+  // The closed file has been written out to the browser's storage.
+  await h.until(page, () => window.Module.orvixSaves.writes >= 1);
+  assert.strictEqual(await page.evaluate(() => window.Module.orvixSaves.error), null);
+  // Shift+H, the key that types é on a French layout, then Shift+1.
+  await page.keyboard.down('Shift');
+  await page.keyboard.press('KeyH');
+  await page.keyboard.up('Shift');
+  await page.evaluate(() => {
+    for (const type of ['keydown', 'keyup']) window.dispatchEvent(new KeyboardEvent(type, {code: 'Digit2', key: '\u00e9'}));
+  });
+  await page.keyboard.down('Shift');
+  await page.keyboard.press('Digit1');
+  await page.keyboard.up('Shift');
+  await h.until(page, () => window.orvix.exitStatus !== null);
+  assert.ok(await page.evaluate(() => window.orvix.lines.includes('typed H\u00e9!')),
+    JSON.stringify(await page.evaluate(() => window.orvix.lines)));
+  // The page again, as a player reloading it: the game finds its file.
+  await page.reload();
+  assert.strictEqual(await h.until(page, countLine), `count 2 in ${dir}`);
+  await h.until(page, () => window.Module.orvixSaves.writes >= 1);
+  await page.close();
+  // A page of its own, after the first one is gone, finds it too.
+  ({page} = await h.openGame(browser, `${base}/saves`));
+  assert.strictEqual(await h.until(page, countLine), `count 3 in ${dir}`);
+  // Reading the kept files back is no change to write out.
+  await h.until(page, () => window.Module.orvixSaves.writes >= 1);
+  assert.strictEqual(await page.evaluate(() => window.Module.orvixSaves.writes), 1);
+  assert.deepStrictEqual(await page.evaluate(() => window.orvix.lines.filter((l) => /syncfs/.test(l))), []);
+  await page.close();
+});
+
 // A failure that ends the game: its message, shown on the page and in the
 // console, and the status 1.
 const FATAL = [
@@ -258,6 +295,29 @@ test('sounds played before audio may start hold their channels, and play once it
   await h.until(page, () => window.Module.orvixState.audio.state === 'running');
   assert.deepStrictEqual(await held(), {audio: 'running', busy: 8, playing: 8, music: true});
   assert.ok(!printed(log).some((l) => /Couldn't/.test(l)), JSON.stringify(printed(log)));
+  await page.close();
+});
+
+test('the extra module\'s sound control reaches the browser\'s audio', async () => {
+  const {page, console: log} = await h.openGame(browser, `${base}/soundctl`, {clock: 16, stops: '2,4,6', env: ['ORVIX_FRAMES=8']});
+  const audio = () => page.evaluate(() => {
+    const s = window.Module.orvixState;
+    const busy = s.channels.filter(Boolean);
+    return {gains: busy.map((c) => c.gain.gain.value), music: !!s.music, paused: !!(s.music && s.music.paused)};
+  });
+  await h.until(page, () => window.orvix.stopped && window.orvix.stopped.frame === 2);
+  // The two voices of the sound at volume 32, the other at full volume.
+  assert.deepStrictEqual(await audio(), {gains: [0.25, 0.25, 1], music: true, paused: false});
+  await page.evaluate(() => window.orvix.stopped.resume());
+  await h.until(page, () => window.orvix.stopped && window.orvix.stopped.frame === 4);
+  assert.deepStrictEqual(await audio(), {gains: [], music: true, paused: true});
+  await page.evaluate(() => window.orvix.stopped.resume());
+  await h.until(page, () => window.orvix.stopped && window.orvix.stopped.frame === 6);
+  assert.deepStrictEqual(await audio(), {gains: [], music: false, paused: false});
+  await page.evaluate(() => window.orvix.stopped.resume());
+  await h.until(page, () => window.orvix.exitStatus !== null);
+  assert.deepStrictEqual(printed(log).filter((l) => /^(before|playing|paused|stopped)/.test(l)),
+    ['before\tfalse\tfalse', 'playing\ttrue\tfalse', 'paused\ttrue\ttrue', 'stopped\tfalse\tfalse']);
   await page.close();
 });
 

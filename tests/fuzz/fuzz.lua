@@ -14,6 +14,7 @@
 -- tenth exercises every function after shutdown.
 
 local O = require "orvixcore"
+local X = require "orvixcore.extra"
 local V = require "vtxpack"
 local T = require "orvixtest"
 -- A run that dies names the thread and prints its stack; the sanitizer
@@ -129,6 +130,7 @@ local function call(name, f, a)
 end
 
 local closed = false -- set once quit has run
+local save_root -- the folder saveImage and saveDir may write in (set below)
 
 -- Each entry makes one call; most take their arguments at random.
 local plain = {
@@ -139,6 +141,11 @@ local plain = {
 local actions = {}
 for _, name in ipairs(plain) do
   actions[#actions + 1] = function() call(name, O[name], args(rand(13) - 1)) end
+end
+-- orvixcore.extra: nothing there may raise an error or end the process.
+for _, name in ipairs({ "size", "setTitle", "surfSize", "blitPart", "blitAlpha", "getPixel", "setClip", "textSize",
+  "fontMetrics", "stopSounds", "stopMusic", "soundVolume", "musicPlaying", "keyName", "textInput", "ticks" }) do
+  actions[#actions + 1] = function() call(name, X[name], args(rand(10) - 1)) end
 end
 for _, name in ipairs({ "setVertexPointer", "setNormalPointer" }) do
   actions[#actions + 1] = function() call(name, V[name], args(rand(3) - 1)) end
@@ -186,6 +193,26 @@ local extra = {
   function() O.freeSound(rand(3) == 1 and value() or take("sound")) end,
   function() O.freeMusic(rand(3) == 1 and value() or take("music")) end,
   function() O.timer(pick(timer_targets)) end,
+  function() -- rotozoom and mirror: hostile angles and flags, zooms that keep the copies small
+    local a = args(4)
+    a[1] = (rand(3) > 1) and any_handle() or a[1]
+    a[3] = pick({ 0, 1, -1, 0.5, 2.5, -3, 1e-9, 0 / 0, 1 / 0, -1 / 0, 1e300, "2", {}, nil })
+    local ok, s = pcall(X.rotozoom, unpack(a, 1, 4))
+    if not ok then check_error("rotozoom", s) end
+    if ok and type(s) == "userdata" then remember("surface", s) end
+    ok, s = pcall(X.mirror, a[1], a[2], a[4])
+    if not ok then check_error("mirror", s) end
+    if ok and type(s) == "userdata" then remember("surface", s) end
+  end,
+  function() -- saveImage and saveDir write only below the run's own folder
+    local target = (rand(4) > 1) and any_handle() or value()
+    local path = (rand(4) > 1) and (save_root .. "/" .. pick({ "a.png", "b", "no/such/dir/c.png", "" })) or pick(others)
+    local ok, r = pcall(X.saveImage, target, path)
+    if not ok then check_error("saveImage", r) end
+    local name = (rand(2) == 1) and pick({ "game", "a.b-c_d", "..", "../x", "/etc", "", string.rep("n", 65) }) or value()
+    ok, r = pcall(X.saveDir, name)
+    if not ok then check_error("saveDir", r) end
+  end,
   function() -- handles of one kind where another belongs
     local h = any_handle()
     O.blit(h, rand(300), rand(300), any_handle())
@@ -204,6 +231,12 @@ elseif mode == "gl" then
 else
   O.curses_init(20, 8, fonts .. "DejaVuSansMono.ttf", 12)
 end
+
+-- saveImage and saveDir write into a folder of this run's own.
+save_root = os.tmpname()
+os.remove(save_root)
+assert(os.execute("mkdir -p " .. save_root) == 0)
+T.setenv("XDG_DATA_HOME", save_root .. "/data")
 
 local quit_at = math.floor(calls * 0.9)
 for i = 1, calls do
@@ -231,5 +264,6 @@ O.quit()
 for kind, free in pairs({ surface = O.freeSurf, font = O.freeFont, sound = O.freeSound, music = O.freeMusic }) do
   for _, h in ipairs(live[kind]) do free(h) end
 end
+os.execute("rm -rf " .. save_root)
 print(string.format("fuzz: done, %d calls; made %d surfaces, %d fonts, %d sounds, %d music, %d arrays",
   calls, made.surface, made.font, made.sound, made.music, made.array))

@@ -221,8 +221,15 @@ int t_playing(lua_State *L) {
     return 3;
 }
 
+// chunk_volume(sound) -> the mixer's volume of a sound, 0 to 128.
+int t_chunk_volume(lua_State *L) {
+    lua_pushnumber(L, Mix_VolumeChunk(static_cast<Mix_Chunk *>(lua_touserdata(L, 1)), -1));
+    return 1;
+}
+
 const luaL_Reg funcs[] = {
     {"playing", t_playing},
+    {"chunk_volume", t_chunk_volume},
     {"pcm_frames", t_pcm_frames},
     {"pcm_wait", t_pcm_wait},
     {"pcm_hold", t_pcm_hold},

@@ -133,7 +133,23 @@ int t_gl_doublebuffer(lua_State *L) {
     return 1;
 }
 
+// key_name(code) -> the name SDL's own table gives a key code.
+int t_key_name(lua_State *L) {
+    lua_pushstring(L, SDL_GetKeyName(static_cast<SDLKey>(static_cast<int>(luaL_checknumber(L, 1)))));
+    return 1;
+}
+
+// caption() -> the window title SDL holds.
+int t_caption(lua_State *L) {
+    char *title = nullptr, *icon = nullptr;
+    SDL_WM_GetCaption(&title, &icon);
+    if (!title) return 0;
+    lua_pushstring(L, title);
+    return 1;
+}
+
 const luaL_Reg funcs[] = {
+    {"key_name", t_key_name}, {"caption", t_caption},
     {"joyaxis", t_joyaxis},   {"joyhat", t_joyhat},     {"joybutton", t_joybutton},
     {"joyball", t_joyball},   {"active", t_active},     {"quit_event", t_quit_event},
     {"raw_event", t_raw_event}, {"key", t_key},         {"drain", t_drain},

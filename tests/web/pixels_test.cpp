@@ -6,6 +6,7 @@
 #include "reference.h"
 
 #include <SDL_gfxPrimitives.h>
+#include <SDL_rotozoom.h>
 #include <SDL_ttf.h>
 #include <gtest/gtest.h>
 
@@ -171,6 +172,42 @@ TEST(WebSurfaces, BlitsAndFillsMatchSDL) {
 }
 
 // ---------------------------------------------------------------------------
+// rotozoom: SDL_gfx's rotozoomSurface, turned and zoomed, nearest and
+// smooth, against the real library: the same size and every pixel.
+
+TEST(WebRotozoom, SizesAndPixelsMatchSDLgfx) {
+    ref::SDL &r = ref::sdl();
+    const int sizes[][2] = {{1, 1}, {1, 5}, {7, 3}, {16, 16}, {33, 17}, {64, 48}};
+    const double angles[] = {0, 0.0005, -0.001, 0.002, 1, 30, 45, 90, -90, 180, 270, 359.9, 360, 720, -33.3, 1000.25};
+    const double zooms[] = {1, 0.5, 2, 0.3, 1.7, -1, -0.5, 0, 0.0001, 3.3};
+    int checked = 0;
+    for (const auto &sz : sizes) {
+        Both src(sz[0], sz[1], kARGB, Uint32(sz[0] * 31 + sz[1]));
+        for (double angle : angles)
+            for (double zoom : zooms) {
+                int ow = 0, oh = 0, rw = 0, rh = 0;
+                rotozoomSurfaceSize(sz[0], sz[1], angle, zoom, &ow, &oh);
+                r.rotozoomSize(sz[0], sz[1], angle, zoom, &rw, &rh);
+                ASSERT_EQ(ow, rw) << sz[0] << "x" << sz[1] << " at " << angle << ", zoom " << zoom;
+                ASSERT_EQ(oh, rh) << sz[0] << "x" << sz[1] << " at " << angle << ", zoom " << zoom;
+                for (int smooth : {0, 1}) {
+                    SDL_Surface *own = rotozoomSurface(src.own, angle, zoom, smooth);
+                    SDL_Surface *rf = r.rotozoom(src.ref, angle, zoom, smooth);
+                    ASSERT_TRUE(own && rf);
+                    EXPECT_EQ(own->flags & SDL_SRCALPHA, rf->flags & SDL_SRCALPHA);
+                    Diff d = compare(own, rf);
+                    EXPECT_EQ(d.count, 0) << sz[0] << "x" << sz[1] << " at " << angle << ", zoom " << zoom
+                                          << (smooth ? ", smooth" : "") << d.where;
+                    SDL_FreeSurface(own);
+                    r.FreeSurface(rf);
+                    ++checked;
+                }
+            }
+    }
+    EXPECT_EQ(checked, 6 * 16 * 10 * 2);
+}
+
+// ---------------------------------------------------------------------------
 // Shapes: every SDL_gfx call orvixcore makes, opaque and translucent, inside
 // the target and clipped by its edges, on the display and on alpha surfaces.
 
@@ -266,9 +303,9 @@ TEST(WebText, MetricsAndGlyphsMatchSDLttf) {
     ref::SDL &r = ref::sdl();
     ASSERT_EQ(TTF_Init(), 0);
     const char *texts[] = {"STAR ROCKS", "Score 1250", "\xe2\x99\xa5\xe2\x99\xa5\xe2\x99\xa5",
-                           "\xe2\x99\xaa 75%", "AVATAR Wave ff", "@", "j", "Deep Walk: caf\xc3\xa9 ~#$"};
+                           "\xe2\x99\xaa 75%", "AVATAR Wave ff", "CAVE RUN", "@", "j", "Deep Walk: caf\xc3\xa9 ~#$"};
     for (const char *path : kFonts) {
-        for (int size : {9, 12, 16, 44}) {
+        for (int size : {9, 12, 14, 16, 18, 44, 56}) {
             TTF_Font *own = TTF_OpenFont(path, size);
             TTF_Font *rf = r.OpenFont(path, size);
             ASSERT_TRUE(own && rf) << path;

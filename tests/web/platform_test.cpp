@@ -162,6 +162,20 @@ TEST(WebPads, OtherLayoutsKeepTheBrowsersOrder) {
               (std::vector<std::string>{"down 2 12", "axis 2 0 32767", "axis 2 1 -32768", "axis 2 2 16383"}));
 }
 
+TEST(WebKeys, BrowserKeysTypeTheirCharacters) {
+    struct Case {
+        const char *key;
+        int unicode;
+    } cases[] = {
+        {"a", 'a'}, {"A", 'A'}, {" ", ' '}, {"!", '!'}, {"\xc3\xa9", 0xE9}, {"\xc3\x96", 0xD6}, {"\xe2\x82\xac", 0x20AC},
+        {"\xd0\xb2", 0x432}, {"Enter", 13}, {"Backspace", 8}, {"Tab", 9}, {"Escape", 27}, {"Delete", 127},
+        // no character: named keys, dead keys, two characters, beyond 16 bits, broken UTF-8
+        {"ArrowUp", 0}, {"Shift", 0}, {"Dead", 0}, {"ab", 0}, {"\xf0\x9f\x98\x80", 0}, {"\xc3", 0}, {"", 0},
+    };
+    for (const Case &c : cases) EXPECT_EQ(orw::unicode_from_dom(c.key), c.unicode) << c.key;
+    EXPECT_EQ(orw::unicode_from_dom(nullptr), 0);
+}
+
 TEST(WebRandom, SameSequenceAsGlibc) {
     // Seeds as Lua's math.randomseed passes them: 0 (which glibc takes as
     // 1), small ones, and values above 2^31 from negative Lua numbers.

@@ -63,6 +63,8 @@ struct SDL {
     int (*trigon)(SDL_Surface *, Sint16, Sint16, Sint16, Sint16, Sint16, Sint16, Uint8, Uint8, Uint8, Uint8);
     int (*aatrigon)(SDL_Surface *, Sint16, Sint16, Sint16, Sint16, Sint16, Sint16, Uint8, Uint8, Uint8, Uint8);
     int (*filledTrigon)(SDL_Surface *, Sint16, Sint16, Sint16, Sint16, Sint16, Sint16, Uint8, Uint8, Uint8, Uint8);
+    SDL_Surface *(*rotozoom)(SDL_Surface *, double, double, int);
+    void (*rotozoomSize)(int, int, double, double, int *, int *);
     // SDL_ttf
     int (*TTF_Init)();
     TTF_Font *(*OpenFont)(const char *, int);
@@ -107,6 +109,8 @@ struct SDL {
         trigon = lib.get<decltype(trigon)>("trigonRGBA");
         aatrigon = lib.get<decltype(aatrigon)>("aatrigonRGBA");
         filledTrigon = lib.get<decltype(filledTrigon)>("filledTrigonRGBA");
+        rotozoom = lib.get<decltype(rotozoom)>("rotozoomSurface");
+        rotozoomSize = lib.get<decltype(rotozoomSize)>("rotozoomSurfaceSize");
         TTF_Init = lib.get<decltype(TTF_Init)>("TTF_Init");
         OpenFont = lib.get<decltype(OpenFont)>("TTF_OpenFont");
         CloseFont = lib.get<decltype(CloseFont)>("TTF_CloseFont");

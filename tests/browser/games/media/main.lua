@@ -33,6 +33,13 @@ for i, name in ipairs { "tiny_mono.bmp", "tiny_4bit.bmp", "tiny_rle8.bmp", "tiny
                         "tiny.pcx", "tiny24.pcx" } do
   corner[#corner + 1] = { O.loadImage(dir .. "/" .. name), 222 + 16 * ((i - 1) % 6), 100 + 10 * math.floor((i - 1) / 6) }
 end
+-- More images from the folder, named in arg[2] (a comma-separated list), in
+-- rows of three below the others.
+local more = 0
+for name in (arg[2] or ""):gmatch("[^,]+") do
+  corner[#corner + 1] = { O.loadImage(dir .. "/" .. name), 216 + 34 * (more % 3), 120 + 34 * math.floor(more / 3) }
+  more = more + 1
+end
 local font = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 15)
 local mono = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", 11)
 -- A JPEG with an orientation tag, which loaders must not turn, a faint
