@@ -6,6 +6,8 @@
 //   clock=MS         test clock: the tick count advances MS per frame
 //   stops=N,M,...    with the test clock, the game waits after these frames
 //                    until the page calls the resume function it is given
+// Below the game, two buttons export the saved games to a file and import
+// them from one.
 var Module = (function() {
   'use strict';
   var game = window.ORVIX_GAME;
@@ -48,6 +50,43 @@ var Module = (function() {
     if (i > 0) env[pair.slice(0, i)] = pair.slice(i + 1);
   });
   var stops = (params.get('stops') || '').split(',').filter(Boolean).map(Number);
+
+  // Saved games as a file: the player keeps them or takes them to another
+  // browser. Importing writes them into the saves folder and starts the
+  // game again, so that it reads them.
+  var exportButton = document.getElementById('export');
+  var importButton = document.getElementById('import');
+  var importFile = document.getElementById('import-file');
+  function saves() { return Module.orvixSaves; }
+  exportButton.addEventListener('click', function() {
+    var blob = new Blob([saves().exportFiles()], {type: 'application/json'});
+    var a = document.createElement('a');
+    a.href = URL.createObjectURL(blob);
+    a.download = (game.title.replace(/[\x00-\x1f"*\/:<>?\\|]+/g, '').trim().replace(/\s+/g, '-') || 'game') +
+      '-saves.json';
+    document.body.appendChild(a);
+    a.click();
+    a.remove();
+    setTimeout(function() { URL.revokeObjectURL(a.href); }, 10000);
+    canvas.focus();
+  });
+  importButton.addEventListener('click', function() { importFile.click(); });
+  importFile.addEventListener('change', function() {
+    var file = importFile.files[0];
+    importFile.value = '';
+    canvas.focus();
+    if (!file) return;
+    file.text().then(function(text) {
+      saves().importFiles(text, function(error) {
+        if (error) {
+          status.textContent = file.name + ': ' + error + '.';
+          return;
+        }
+        status.textContent = 'Saved games imported; the game starts again.';
+        window.location.reload();
+      });
+    });
+  });
 
   window.orvix = {stopped: null, lines: lines, exitStatus: null};
   // Ending the program unwinds the runtime with an ExitStatus exception,
@@ -95,6 +134,7 @@ var Module = (function() {
     }],
     onRuntimeInitialized: function() {
       performance.mark('orvix-runtime-ready');
+      exportButton.disabled = importButton.disabled = false;
       status.textContent = 'Click the game or press a key to hear its sound.';
       canvas.focus();
     },

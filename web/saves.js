@@ -4,7 +4,9 @@
 // survive a reload. Its contents are read back before the game starts; a
 // change is written out when a file written there is closed, or when one is
 // removed or renamed, at most one write-out at a time, the next one
-// following when changes came meanwhile.
+// following when changes came meanwhile. The page can hand the player the
+// folder's files as one file (exportFiles) and put such a file's contents
+// back (importFiles).
 mergeInto(LibraryManager.library, {
   $ORW_SAVES__deps: ['$FS', '$IDBFS'],
   $ORW_SAVES__postset: 'addOnPreRun(function() { ORW_SAVES.mount(); });',
@@ -15,6 +17,8 @@ mergeInto(LibraryManager.library, {
     again: false,    // changes came while it ran
     writes: 0,       // write-outs finished, for the page and its tests
     error: null,     // the last write-out's failure, if any
+    waiting: [],     // callbacks for the next write-out to start
+    format: 'orvix-saves',
 
     inside: function(path) {
       return typeof path === 'string' && path.indexOf(ORW_SAVES.root + '/') === 0;
@@ -53,22 +57,99 @@ mergeInto(LibraryManager.library, {
       };
     },
 
-    writeOut: function() {
+    // done(error), if given, is called once the folder as it is now has
+    // been written out.
+    writeOut: function(done) {
+      if (done) ORW_SAVES.waiting.push(done);
       if (ORW_SAVES.loading) return;
       if (ORW_SAVES.busy) {
         ORW_SAVES.again = true;
         return;
       }
       ORW_SAVES.busy = true;
+      var waiting = ORW_SAVES.waiting;
+      ORW_SAVES.waiting = [];
       FS.syncfs(false, function(err) {
         ORW_SAVES.busy = false;
         ORW_SAVES.error = err ? String(err) : null;
         ORW_SAVES.writes++;
+        waiting.forEach(function(f) { f(ORW_SAVES.error); });
         if (ORW_SAVES.again) {
           ORW_SAVES.again = false;
           ORW_SAVES.writeOut();
         }
       });
+    },
+
+    // The folder's files as one JSON text: {"format": "orvix-saves",
+    // "version": 1, "folders": [paths], "files": {path: base64 contents}},
+    // paths relative to the folder; folders lists the empty ones.
+    exportFiles: function() {
+      var files = {}, folders = [];
+      (function walk(dir, rel) {
+        var names = FS.readdir(dir).filter(function(n) { return n !== '.' && n !== '..'; }).sort();
+        if (!names.length && rel) folders.push(rel.slice(0, -1));
+        names.forEach(function(name) {
+          var path = dir + '/' + name;
+          var mode = FS.stat(path).mode;
+          if (FS.isDir(mode)) walk(path, rel + name + '/');
+          else if (FS.isFile(mode)) files[rel + name] = ORW_SAVES.base64(FS.readFile(path));
+        });
+      })(ORW_SAVES.root, '');
+      return JSON.stringify({format: ORW_SAVES.format, version: 1, folders: folders, files: files});
+    },
+
+    // Writes the files of an exported text into the folder, over those of
+    // the same names (the others stay), then writes the folder out and calls
+    // done(error): error is a message when the text is no export, and
+    // nothing is written then.
+    importFiles: function(text, done) {
+      var data, files = [];
+      function safe(rel) {
+        return typeof rel === 'string' && rel.split('/').every(function(p) {
+          return p !== '' && p !== '.' && p !== '..' && p.indexOf('\0') < 0;
+        });
+      }
+      try {
+        data = JSON.parse(text);
+        if (!data || data.format !== ORW_SAVES.format || data.version !== 1 ||
+            typeof data.files !== 'object' || !Array.isArray(data.folders || [])) throw 0;
+        (data.folders || []).forEach(function(rel) { if (!safe(rel)) throw 0; });
+        for (var rel in data.files) {
+          if (!safe(rel) || typeof data.files[rel] !== 'string') throw 0;
+          files.push([rel, ORW_SAVES.bytes(data.files[rel])]);
+        }
+      } catch (e) {
+        done('not a file of saved games');
+        return;
+      }
+      var root = ORW_SAVES.root;
+      try {
+        (data.folders || []).forEach(function(rel) { FS.mkdirTree(root + '/' + rel); });
+        files.forEach(function(f) {
+          var path = root + '/' + f[0];
+          FS.mkdirTree(path.slice(0, path.lastIndexOf('/')));
+          FS.writeFile(path, f[1]);
+        });
+      } catch (e) {
+        done('the saved games could not be written: ' + e);
+        return;
+      }
+      ORW_SAVES.writeOut(done);
+    },
+
+    base64: function(bytes) {
+      var text = '';
+      for (var i = 0; i < bytes.length; i += 0x8000) {
+        text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+      }
+      return btoa(text);
+    },
+
+    bytes: function(base64) {
+      var text = atob(base64), bytes = new Uint8Array(text.length);
+      for (var i = 0; i < text.length; i++) bytes[i] = text.charCodeAt(i);
+      return bytes;
     },
   },
 });

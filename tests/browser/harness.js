@@ -46,10 +46,11 @@ function serve(roots) {
   });
 }
 
-// Headless Chromium with a profile of its own, nothing fetched from outside,
-// and sound allowed without a click.
-async function launch() {
-  const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'orvix-chromium-'));
+// Headless Chromium with nothing fetched from outside and sound allowed
+// without a click: with a fresh profile, removed when it closes, or with
+// the given profile directory, which stays.
+async function launch(kept = null) {
+  const profile = kept || fs.mkdtempSync(path.join(os.tmpdir(), 'orvix-chromium-'));
   const browser = await puppeteer.launch({
     executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
     headless: true,
@@ -62,7 +63,7 @@ async function launch() {
   const close = browser.close.bind(browser);
   browser.close = async () => {
     await close();
-    fs.rmSync(profile, {recursive: true, force: true});
+    if (!kept) fs.rmSync(profile, {recursive: true, force: true});
   };
   return browser;
 }

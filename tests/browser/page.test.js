@@ -1,11 +1,13 @@
 // The browser build as a player meets it: keys and the mouse reach input()
-// with SDL 1.2's codes and fields, a fatal failure is shown on the page and
-// in the console, a script that needs LuaJIT's FFI says so, and sound
-// reaches the browser's audio output.
+// with SDL 1.2's codes and fields, gamepads arrive as joysticks, saved files
+// are kept and can be exported and imported, a fatal failure is shown on the
+// page and in the console, a script that needs LuaJIT's FFI says so, and
+// sound reaches the browser's audio output.
 'use strict';
 const {test, before, after} = require('node:test');
 const assert = require('node:assert');
 const fs = require('fs');
+const os = require('os');
 const path = require('path');
 const h = require('./harness');
 const env = require('./env');
@@ -194,6 +196,78 @@ test('a file written under saveDir survives a reload; setTitle names the page; t
   assert.strictEqual(await page.evaluate(() => window.Module.orvixSaves.writes), 1);
   assert.deepStrictEqual(await page.evaluate(() => window.orvix.lines.filter((l) => /syncfs/.test(l))), []);
   await page.close();
+});
+
+// Files that are no export of saved games: refused with a message, nothing
+// written, the game not started again.
+const NOT_SAVES = [
+  {name: 'text.json', text: 'count 5'},
+  {name: 'other.json', text: JSON.stringify({format: 'other', version: 1, folders: [], files: {}})},
+  {name: 'up.json', text: JSON.stringify({format: 'orvix-saves', version: 1, folders: [],
+    files: {'../escaped.txt': 'NQ=='}})},
+  {name: 'rooted.json', text: JSON.stringify({format: 'orvix-saves', version: 1, folders: ['/tmp/x'], files: {}})},
+  {name: 'later.json', text: JSON.stringify({format: 'orvix-saves', version: 2, folders: [], files: {}})},
+];
+
+test('saved files outlast the browser, and go to another browser through an exported file', async () => {
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'orvix-saves-'));
+  const profile = path.join(work, 'profile');
+  const downloads = path.join(work, 'downloads');
+  fs.mkdirSync(profile);
+  const countLine = () => window.orvix.lines.find((l) => l.startsWith('count '));
+  const run = async (b, expected) => {
+    const {page} = await h.openGame(b, `${base}/saves`, {env: ['ORVIX_FRAMES=1']});
+    assert.strictEqual(await h.until(page, countLine), `count ${expected} in /home/web_user/.local/share/orvix-test/`);
+    await h.until(page, () => window.orvix.exitStatus !== null && window.Module.orvixSaves.writes >= 1);
+    assert.strictEqual(await page.evaluate(() => window.Module.orvixSaves.error), null);
+    return page;
+  };
+  let first = await h.launch(profile);
+  let second = null;
+  try {
+    await (await run(first, 1)).close();
+    await first.close();
+    // The same profile in a new browser: the file was on disk.
+    first = await h.launch(profile);
+    const page = await run(first, 2);
+    // Exported: a file of the page's download, with the folder's files.
+    const cdp = await page.createCDPSession();
+    await cdp.send('Browser.setDownloadBehavior', {behavior: 'allow', downloadPath: downloads});
+    await page.click('#export');
+    const exported = path.join(downloads, 'saves-saves.json');
+    await (async () => {
+      for (let i = 0; i < 500 && !fs.existsSync(exported); i++) await new Promise((r) => setTimeout(r, 20));
+    })();
+    const data = JSON.parse(fs.readFileSync(exported, 'utf8'));
+    assert.deepStrictEqual(data, {format: 'orvix-saves', version: 1, folders: [],
+      files: {'orvix-test/count.txt': Buffer.from('2').toString('base64')}});
+
+    // Another browser, nothing saved: the refused files change nothing ...
+    second = await h.launch();
+    const other = await run(second, 1);
+    for (const bad of NOT_SAVES) {
+      fs.writeFileSync(path.join(work, bad.name), bad.text);
+      const [chooser] = await Promise.all([other.waitForFileChooser(), other.click('#import')]);
+      await chooser.accept([path.join(work, bad.name)]);
+      assert.strictEqual(await h.until(other, (n) => {
+        const s = document.getElementById('status').textContent;
+        return s.startsWith(n) && s;
+      }, bad.name), `${bad.name}: not a file of saved games.`);
+    }
+    assert.strictEqual(await other.evaluate(() => window.Module.orvixSaves.exportFiles()),
+      JSON.stringify({format: 'orvix-saves', version: 1, folders: [],
+        files: {'orvix-test/count.txt': Buffer.from('1').toString('base64')}}));
+    // ... the exported one is written over the saves and the game starts
+    // again with it.
+    const [chooser] = await Promise.all([other.waitForFileChooser(), other.click('#import')]);
+    await Promise.all([other.waitForNavigation(), chooser.accept([exported])]);
+    assert.strictEqual(await h.until(other, countLine), 'count 3 in /home/web_user/.local/share/orvix-test/');
+    await other.close();
+  } finally {
+    await first.close();
+    if (second) await second.close();
+    fs.rmSync(work, {recursive: true, force: true});
+  }
 });
 
 // A failure that ends the game: its message, shown on the page and in the
