@@ -97,13 +97,18 @@ void blend_argb(SDL_Surface *src, int sx, int sy, SDL_Surface *dst, int dx, int 
             // Four clear pixels (a glyph's background) leave the row as it is.
             if (!wasm_v128_any_true(alpha)) continue;
             v128_t dp = wasm_v128_load(d + x);
+            v128_t copied = wasm_v128_or(wasm_v128_and(sp, rgb), wasm_v128_and(dp, a_mask));
+            v128_t opaque = wasm_i32x4_eq(alpha, wasm_i32x4_splat(SDL_ALPHA_OPAQUE));
+            // Four opaque pixels (a picture's inside) are copied.
+            if (wasm_i32x4_all_true(opaque)) {
+                wasm_v128_store(d + x, copied);
+                continue;
+            }
             v128_t d1 = wasm_v128_and(dp, rb), s1 = wasm_v128_and(sp, rb);
             d1 = wasm_v128_and(wasm_i32x4_add(d1, wasm_u32x4_shr(wasm_i32x4_mul(wasm_i32x4_sub(s1, d1), alpha), 8)), rb);
             v128_t d2 = wasm_v128_and(dp, g), s2 = wasm_v128_and(sp, g);
             d2 = wasm_v128_and(wasm_i32x4_add(d2, wasm_u32x4_shr(wasm_i32x4_mul(wasm_i32x4_sub(s2, d2), alpha), 8)), g);
             v128_t blended = wasm_v128_or(wasm_v128_or(d1, d2), wasm_v128_and(dp, a_mask));
-            v128_t copied = wasm_v128_or(wasm_v128_and(sp, rgb), wasm_v128_and(dp, a_mask));
-            v128_t opaque = wasm_i32x4_eq(alpha, wasm_i32x4_splat(SDL_ALPHA_OPAQUE));
             wasm_v128_store(d + x, wasm_v128_bitselect(copied, blended, opaque));
         }
 #endif
@@ -313,9 +318,15 @@ int SDL_FillRect(SDL_Surface *dst, SDL_Rect *dstrect, Uint32 color) {
     } else {
         dstrect = &dst->clip_rect;
     }
+    const int w = dstrect->w;
     for (int y = 0; y < dstrect->h; ++y) {
         Uint32 *d = orw::row(dst, dstrect->y + y) + dstrect->x;
-        for (int x = 0; x < dstrect->w; ++x) d[x] = color;
+        int x = 0;
+#ifdef __wasm_simd128__
+        const v128_t c = wasm_i32x4_splat(static_cast<int>(color));
+        for (; x + 4 <= w; x += 4) wasm_v128_store(d + x, c);
+#endif
+        for (; x < w; ++x) d[x] = color;
     }
     return 0;
 }

@@ -62,6 +62,16 @@ local card = O.makeSurf(100, 60)
 O.fill(0, 0, 0, 0, 40, 60, 200, 128, card)
 O.draw(50, 30, 25, 0, 255, 255, 255, 200, 2, 1, card)
 O.printFont(mono, "on a card", 255, 128, 0, 5, 40, card)
+-- A strip of every alpha over stripes of colour: alpha rising, in groups
+-- of four clear, opaque and rising pixels, opaque with gaps, and falling.
+local ramp = O.makeSurf(256, 4)
+for x = 0, 255 do
+  local group = ({ 0, 255, x })[math.floor(x / 4) % 3 + 1]
+  O.putpix(x, 0, 255 - x, x, x * 7 % 256, x, ramp)
+  O.putpix(x, 1, x, 200, 255 - x, group, ramp)
+  O.putpix(x, 2, x * 3 % 256, 90, x, x % 5 == 0 and 0 or 255, ramp)
+  O.putpix(x, 3, 40, 255 - x, x, 255 - x, ramp)
+end
 local frames = tonumber(os.getenv("ORVIX_FRAMES")) or 3
 for f = 1, frames do
   O.fill(0, 0, 0, 0, 30, 30, 30, 255)
@@ -85,6 +95,8 @@ for f = 1, frames do
   O.drawTri(130, 190, 160, 150, 200, 190, 255, 255, 255, 255, 0)
   for i = 0, 40 do O.putpix(230 + i, 220, 255, i * 6, 0, 255) end
   for _, t in ipairs(others) do O.printFont(t[1], t[2], 230, 230, 255, t[3], 224) end
+  for i = 0, 31 do O.fill(32 + 8 * i, 236, 8, 4, i * 8, 255 - i * 5, i * 37 % 256, 255) end
+  O.blit(ramp, 32, 236)
   O.flip()
   O.timer(60)
 end
