@@ -29,10 +29,9 @@
 // - ORVIX_32BIT_SURFACES: every surface has 32 bits per pixel and none has a
 //   colour key (the browser's, web/surface.cpp), so PNG becomes RGBA;
 // - ORVIX_BROWSER_DECODES: the browser decodes sounds, so there is no mixer
-//   FLAC reader to guard and no libFLAC for the FLAC sound dry run, and images
-//   other than PNG and BMP, turning CMYK into RGB itself. The other sound
-//   checks guard no reader there either, but they run, so that the same file
-//   is refused in both builds.
+//   FLAC reader to guard and no libFLAC for the FLAC sound dry run. The other
+//   sound checks guard no reader there either, but they run, so that the same
+//   file is refused in both builds.
 // Everything else runs the same in every build.
 #include "assets.h"
 
@@ -524,8 +523,8 @@ const char *extension(const char *path) {
 // ---------------------------------------------------------------------------
 // Images. The format is found as SDL_image finds it: the extension picks TGA,
 // which has no signature; otherwise each reader's own test, in its order.
-#ifndef ORVIX_BROWSER_DECODES
-// Turns a CMYK JPEG's channels, as SDL_image and the Windows build's decoder
+
+// Turns a CMYK JPEG's channels, as SDL_image and the other builds' decoders
 // give them, into opaque RGB, in place.
 static void cmyk_to_rgb(SDL_Surface *s, bool inverted) {
     if (s->format->BytesPerPixel != 4 || SDL_LockSurface(s) < 0) return;
@@ -547,7 +546,6 @@ static void cmyk_to_rgb(SDL_Surface *s, bool inverted) {
     }
     SDL_UnlockSurface(s);
 }
-#endif
 
 #ifdef ORVIX_ADDONS
 // Without SDL_image the add-ons read BMP, GIF, PCX, XPM, TGA, PNM, XV and
@@ -565,11 +563,9 @@ static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *pa
     if (IMG_isXPM(rw) && !xpm_readable(f.data, f.size, nullptr)) return nullptr;
     SDL_Surface *s = IMG_Load_RW(rw, 0);
     if (s && bmp_without_alpha(f.data, f.size)) make_opaque(s);
-#ifndef ORVIX_BROWSER_DECODES
     // The build's own JPEG decoder leaves a CMYK file's channels as they are.
     int cmyk = s ? jpeg_cmyk_kind(f.data, f.size) : 0;
     if (cmyk) cmyk_to_rgb(s, cmyk == 2);
-#endif
     return s;
 }
 #else

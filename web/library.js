@@ -402,31 +402,6 @@ mergeInto(LibraryManager.library, {
     return 1;
   },
 
-  // Decoding is asynchronous in the browser; the game waits for it here.
-  // Colours are taken as the file has them, without colour management.
-  orw_js_image_decode__deps: ['$ORW', 'malloc'],
-  orw_js_image_decode: function(ptr, size, wptr, hptr) {
-    return Asyncify.handleSleep(function(wake) {
-      var blob = new Blob([HEAPU8.slice(ptr, ptr + size)]);
-      function done(out) { ORW.lastYield = performance.now(); wake(out); }
-      createImageBitmap(blob, {premultiplyAlpha: 'none', colorSpaceConversion: 'none'}).then(function(bmp) {
-        var w = bmp.width, h = bmp.height;
-        var c = document.createElement('canvas');
-        c.width = w;
-        c.height = h;
-        var ctx = c.getContext('2d');
-        ctx.drawImage(bmp, 0, 0);
-        var px = ctx.getImageData(0, 0, w, h).data;
-        var out = _malloc(px.length || 1);
-        if (!out) { done(0); return; }
-        HEAPU8.set(px, out);
-        HEAP32[wptr >> 2] = w;
-        HEAP32[hptr >> 2] = h;
-        done(out);
-      }, function() { done(0); });
-    });
-  },
-
   orw_js_audio_open__deps: ['$ORW'],
   orw_js_audio_open: function() {
     if (!ORW.audio) {

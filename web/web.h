@@ -37,10 +37,6 @@ int orw_js_take_event(int *fields, char *code, int codecap, char *key, int keyca
 // values into out; 0 when the browser no longer has it.
 int orw_js_pad_count(void);
 int orw_js_pad(int index, double *out);
-// Images in formats the backend does not decode itself (JPEG, GIF, WebP...),
-// decoded by the browser (asynchronous): RGBA bytes in a malloc'd block, or
-// null when the browser cannot read them.
-Uint8 *orw_js_image_decode(const void *data, int size, int *w, int *h);
 // Audio. Sounds are numbered buffers: samples the backend decoded itself
 // (format: PcmFormat), or compressed files the browser decodes
 // (asynchronous). Compressed music is streamed by the page as it plays.

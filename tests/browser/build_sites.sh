@@ -38,6 +38,9 @@ site opengl tests/browser/games/opengl
 site sound tests/browser/games/sound "$build/assets"
 site tracker tests/browser/games/sound "$build/assets" "$build/assets/tune.mod"
 site soundctl tests/browser/games/soundctl "$build/assets"
-site media tests/browser/games/media "$build/assets"
+# GIFs of every kind, a dark CMYK JPEG and a lossy WebP besides the scene's
+# own images (fidelity.test.js gives the native run the same list).
+site media tests/browser/games/media "$build/assets" \
+  sprite.gif,colours.gif,interlaced.gif,offset.gif,frames.gif,cmyk_dark.jpg,lossy.webp
 site sprites tests/browser/games/sprites "$build/assets"
 site saves tests/browser/games/saves

@@ -17,13 +17,17 @@ const env = require('./env');
 const SDL_KEYS = {ArrowLeft: 276, ArrowRight: 275, ArrowUp: 273, ArrowDown: 274, Space: 32, KeyX: 120,
   KeyP: 112, Minus: 45, Enter: 13};
 
+// GIFs of every kind, a dark CMYK JPEG and a lossy WebP.
+const MEDIA_EXTRA = 'sprite.gif,colours.gif,interlaced.gif,offset.gif,frames.gif,cmyk_dark.jpg,lossy.webp';
+
 const GAMES = [
   {
     // Images, surfaces, text and shapes of every kind, still.
     name: 'media',
     cwd: 'tests/browser/games/media',
     script: 'main.lua',
-    args: [path.join(env.build, 'assets')],
+    // The extra images as build_sites.sh gives them.
+    args: [path.join(env.build, 'assets'), MEDIA_EXTRA],
     seed: 1,
     stops: {1: [], 3: []},
   },

@@ -43,10 +43,10 @@ end
 local font = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", 15)
 local mono = O.loadFont("/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf", 11)
 -- A JPEG with an orientation tag, which loaders must not turn, a faint
--- Windows icon and TGA, a lossy WebP, an animated GIF whose first frame is
--- smaller than its screen, and an interlaced GIF.
+-- Windows icon and TGA, an animated GIF whose first frame is smaller than
+-- its screen, and an interlaced GIF.
 for _, c in ipairs { { "turned.jpg", 60, 54 }, { "faint.ico", 84, 54 }, { "faint.tga", 94, 54 },
-                     { "lossy.webp", 60, 66 }, { "offset.gif", 70, 66 }, { "tiny_interlaced.gif", 78, 66 } } do
+                     { "offset.gif", 70, 66 }, { "tiny_interlaced.gif", 78, 66 } } do
   corner[#corner + 1] = { O.loadImage(dir .. "/" .. c[1]), c[2], c[3] }
 end
 -- Fonts in the other formats FreeType reads: BDF, gzip-compressed PCF,
