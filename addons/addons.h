@@ -25,16 +25,10 @@ unsigned char *read_stream(SDL_RWops *rw, long *size);
 // An image file in memory as IMG_Load_RW reads it (type "TGA", which has
 // no signature, as IMG_LoadTGA_RW): a 32-bit surface with the bytes R, G, B,
 // A in memory, with the colours natively loaded images get in the display
-// format, or null with SDL's error set.
+// format (a CMYK JPEG's four channels as they are, as SDL_image gives them),
+// or null with SDL's error set. PNG is not among the formats: orvixcore
+// decodes it itself through libpng.
 SDL_Surface *read_image(const unsigned char *data, size_t size, const char *type);
-
-// An image in a format that the add-ons do not read themselves (everything
-// but BMP, PCX, XPM and TGA; PNG never reaches it, orvixcore decodes PNG
-// through libpng): a 32-bit surface with the bytes R, G, B, A in memory
-// (opaque where the image has no alpha), or null when the format is not
-// known. Each build supplies its own: the browser's decoders, or the image
-// libraries linked into the program.
-SDL_Surface *decode_image(const unsigned char *data, size_t size);
 
 // Bytes R, G, B, A in memory: the masks of the surfaces images load into.
 constexpr Uint32 kImageR = 0x000000FF, kImageG = 0x0000FF00, kImageB = 0x00FF0000, kImageA = 0xFF000000;

@@ -1,6 +1,7 @@
 // Internal header of the add-ons' image readers (bmp.cpp, tga.cpp, pcx.cpp,
-// xpm.cpp, ico.cpp, pnm.cpp, gif.cpp): a reading position over a file in memory, and the
-// conversions that give each pixel the colour SDL's display-format
+// xpm.cpp, ico.cpp, pnm.cpp, gif.cpp, and jpeg.cpp and webp.cpp over the
+// libraries SDL_image uses): a reading position over a file in memory, and
+// the conversions that give each pixel the colour SDL's display-format
 // conversion gives it natively.
 #pragma once
 
@@ -145,5 +146,7 @@ SDL_Surface *read_ico(const unsigned char *d, size_t n, int type);  // type 1: i
 SDL_Surface *read_pnm(const unsigned char *d, size_t n);
 SDL_Surface *read_gif(const unsigned char *d, size_t n);
 SDL_Surface *read_xv(const unsigned char *d, size_t n);
+SDL_Surface *read_jpeg(const unsigned char *d, size_t n);
+SDL_Surface *read_webp(const unsigned char *d, size_t n);  // lossy WebP only
 
 }  // namespace addons

@@ -548,9 +548,9 @@ static void cmyk_to_rgb(SDL_Surface *s, bool inverted) {
 }
 
 #ifdef ORVIX_ADDONS
-// Without SDL_image the add-ons read BMP, GIF, PCX, XPM, TGA, PNM, XV and
-// Windows icons as it does and hand every other format but PNG to the build's
-// decoders (addons/image.cpp). The files the checks above refuse are refused
+// Without SDL_image the add-ons read BMP, GIF, JPEG, PCX, XPM, TGA, PNM, XV,
+// lossy WebP and Windows icons as it does (addons/image.cpp); PNG never
+// reaches them. The files the checks above refuse are refused
 // the same way, TGA is still chosen by the extension, PNG is decoded here as
 // natively, a BMP's fourth byte is alpha only where the file has an alpha
 // mask, and CMYK JPEG becomes RGB, as natively.
@@ -563,7 +563,7 @@ static SDL_Surface *read_image(const FileBytes &f, SDL_RWops *rw, const char *pa
     if (IMG_isXPM(rw) && !xpm_readable(f.data, f.size, nullptr)) return nullptr;
     SDL_Surface *s = IMG_Load_RW(rw, 0);
     if (s && bmp_without_alpha(f.data, f.size)) make_opaque(s);
-    // The build's own JPEG decoder leaves a CMYK file's channels as they are.
+    // The add-ons' JPEG reader leaves a CMYK file's channels as they are.
     int cmyk = s ? jpeg_cmyk_kind(f.data, f.size) : 0;
     if (cmyk) cmyk_to_rgb(s, cmyk == 2);
     return s;

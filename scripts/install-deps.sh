@@ -8,7 +8,7 @@ PACKAGES="
   libsdl1.2-dev libsdl-image1.2-dev libsdl-ttf2.0-dev libsdl-gfx1.2-dev libsdl-mixer1.2-dev
   libsdl1.2-compat
   libgl-dev libgl1-mesa-dri
-  libpng-dev libflac-dev libfreetype-dev
+  libpng-dev libflac-dev libfreetype-dev libjpeg62-turbo-dev libwebp-dev
   liblua5.1-0-dev lua5.1 luajit lua-busted luarocks
   libgtest-dev
   xvfb xauth xdotool x11-apps imagemagick

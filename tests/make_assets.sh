@@ -46,6 +46,12 @@ printf 'this is not an image\n' >"$out/not_an_image.png"
 # CMYK with black ink in it, where a reader that leaves the channels as they
 # are gives other colours than one that converts them.
 "$CONVERT" -size 16x8 gradient:'#402010'-'#c0a080' -colorspace CMYK -quality 95 "$out/cmyk_dark.jpg"
+# Colour with its chroma at half size both ways, and grey (one channel, which
+# readers spread to RGB), with detail and a size of part blocks.
+"$CONVERT" "$out/sprite.png" -background '#3060a0' -flatten -crop 27x19+2+3 +repage -sampling-factor 2x2 \
+  -quality 85 "$out/detail.jpg"
+"$CONVERT" "$out/sprite.png" -background '#3060a0' -flatten -crop 27x19+2+3 +repage -colorspace Gray \
+  -type Grayscale -quality 85 "$out/grey.jpg"
 "$CONVERT" "$out/halves.bmp" -alpha set -channel A -evaluate set 0 +channel -define bmp3:alpha=true \
   "BMP3:$out/padded.bmp"
 # BMPs with 1-, 4- and 8-bit palettes, and an 8-bit OS/2 2.x BMP (64-byte

@@ -16,7 +16,8 @@
 #                     (libmikmod) and MIDI (Windows' own synthesiser), the
 #                     decoders linked in
 #   luajit/           LuaJIT 2.1: luajit.exe and its lua51.dll
-#   static:           zlib, libpng, FreeType, libjpeg-turbo, giflib, libFLAC
+#   static:           zlib, libpng, FreeType, libjpeg-turbo, libwebp's
+#                     decoder, libFLAC
 #   lua5.1/           Lua 5.1's sources, compiled by windows/Makefile with
 #                     the runtime's random numbers
 set -e
@@ -100,7 +101,7 @@ compile_lib() {
 }
 
 quiet sh "$root/scripts/fetch-sources.sh" --patched "$src" \
-  zlib libpng1.6 freetype libjpeg-turbo giflib libogg libvorbis flac libmikmod \
+  zlib libpng1.6 freetype libjpeg-turbo libwebp libogg libvorbis flac libmikmod \
   libsdl1.2 sdl-mixer1.2 lua5.1 luajit
 
 if step zlib; then
@@ -146,10 +147,22 @@ if step libjpeg; then
   done_ libjpeg
 fi
 
-if step giflib; then
-  compile_lib gif "$src/giflib" "" dgif_lib.c gif_err.c gifalloc.c gif_hash.c openbsd-reallocarray.c
-  cp "$src/giflib/gif_lib.h" "$prefix/include/"
-  done_ giflib
+if step libwebp; then
+  # The decoder alone, with the SSE2 routines Linux's libwebp runs on x86-64
+  # (the plain C ones, which the browser runs, give the same pixels).
+  compile_lib webp "$src/libwebp" "-I$src/libwebp" \
+    src/dec/alpha_dec.c src/dec/buffer_dec.c src/dec/frame_dec.c src/dec/idec_dec.c src/dec/io_dec.c \
+    src/dec/quant_dec.c src/dec/tree_dec.c src/dec/vp8_dec.c src/dec/vp8l_dec.c src/dec/webp_dec.c \
+    src/dsp/alpha_processing.c src/dsp/cpu.c src/dsp/dec.c src/dsp/dec_clip_tables.c src/dsp/filters.c \
+    src/dsp/lossless.c src/dsp/rescaler.c src/dsp/upsampling.c src/dsp/yuv.c \
+    src/dsp/alpha_processing_sse2.c src/dsp/dec_sse2.c src/dsp/filters_sse2.c src/dsp/lossless_sse2.c \
+    src/dsp/rescaler_sse2.c src/dsp/upsampling_sse2.c src/dsp/yuv_sse2.c \
+    src/utils/bit_reader_utils.c src/utils/color_cache_utils.c src/utils/filters_utils.c \
+    src/utils/huffman_utils.c src/utils/quant_levels_dec_utils.c src/utils/random_utils.c \
+    src/utils/rescaler_utils.c src/utils/thread_utils.c src/utils/utils.c
+  mkdir -p "$prefix/include/webp"
+  cp "$src/libwebp/src/webp/decode.h" "$src/libwebp/src/webp/types.h" "$prefix/include/webp/"
+  done_ libwebp
 fi
 
 if step ogg; then

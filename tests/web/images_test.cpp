@@ -11,10 +11,6 @@
 #include <string>
 #include <vector>
 
-// The browser's and Windows' decoders are not part of this test: every file
-// here is one the add-ons read themselves.
-SDL_Surface *addons::decode_image(const unsigned char *, size_t) { return nullptr; }
-
 namespace {
 
 using Bytes = std::vector<Uint8>;
@@ -37,7 +33,20 @@ struct Image {
     Bytes rgba;
 };
 
-Image native(const Bytes &file, bool tga) {
+// The bytes of a 32-bit surface's pixels as they are in memory.
+void memory_bytes(const SDL_Surface *s, Image &img) {
+    img.ok = true;
+    img.w = s->w;
+    img.h = s->h;
+    for (int y = 0; y < s->h; ++y) {
+        const Uint8 *row = static_cast<const Uint8 *>(s->pixels) + y * s->pitch;
+        img.rgba.insert(img.rgba.end(), row, row + 4 * s->w);
+    }
+}
+
+// raw: the pixel bytes SDL_image's surface holds, unconverted (a CMYK JPEG's
+// four channels, which orvixcore converts itself).
+Image native(const Bytes &file, bool tga, bool raw = false) {
     ref::SDL &r = ref::sdl();
     SDL_RWops *rw = r.RWFromConstMem(file.data(), int(file.size()));
     SDL_Surface *s = tga ? r.IMG_LoadTGA_RW(rw) : r.IMG_Load_RW(rw, 0);
@@ -45,6 +54,12 @@ Image native(const Bytes &file, bool tga) {
     Image img;
     if (!s) {
         img.error = r.GetError();
+        return img;
+    }
+    if (raw) {
+        if (s->format->BitsPerPixel == 32) memory_bytes(s, img);
+        else img.error = "not a 32-bit surface";
+        r.FreeSurface(s);
         return img;
     }
     SDL_Surface *c = r.DisplayFormatAlpha(s);
@@ -69,13 +84,7 @@ Image own(const Bytes &file, bool tga) {
         img.error = SDL_GetError();
         return img;
     }
-    img.ok = true;
-    img.w = s->w;
-    img.h = s->h;
-    for (int y = 0; y < s->h; ++y) {
-        const Uint8 *row = static_cast<const Uint8 *>(s->pixels) + y * s->pitch;
-        img.rgba.insert(img.rgba.end(), row, row + 4 * s->w);
-    }
+    memory_bytes(s, img);
     SDL_FreeSurface(s);
     return img;
 }
@@ -84,6 +93,7 @@ struct Case {
     std::string name;
     Bytes file;
     bool tga = false;
+    bool raw = false;  // compare SDL_image's pixel bytes unconverted
 };
 
 void dump(const char *who, const Image &img) {
@@ -98,7 +108,7 @@ void dump(const char *who, const Image &img) {
 }
 
 void expect_same(const Case &c) {
-    Image a = own(c.file, c.tga), b = native(c.file, c.tga);
+    Image a = own(c.file, c.tga), b = native(c.file, c.tga, c.raw);
     if (getenv("DUMP") && strstr(c.name.c_str(), getenv("DUMP"))) {
         fprintf(stderr, "%s\n", c.name.c_str());
         dump("ours", a);
@@ -630,6 +640,41 @@ TEST(WebImages, PnmAndXvMatchSDLimage) {
         {"XV thumbnail, cut short", file("P7 332\n4 3 255\n", Bytes(xv.begin(), xv.begin() + 5))},
     };
     for (const Case &c : cases) expect_same(c);
+}
+
+// ---------------------------------------------------------------------------
+// JPEG and WebP through the libraries SDL_image reads them with: files
+// ImageMagick wrote (build/assets), whole and cut short.
+
+TEST(WebImages, JpegAndWebpMatchSDLimage) {
+    const struct {
+        const char *name;
+        bool raw;   // CMYK: the four channels as they are
+        bool read;  // SDL_image reads it
+    } files[] = {
+        {"flat.jpg", false, true},      {"detail.jpg", false, true},   {"grey.jpg", false, true},
+        {"turned.jpg", false, true},    {"cmyk.jpg", true, true},      {"cmyk_dark.jpg", true, true},
+        {"lossy.webp", false, true},    {"faint.webp", false, false},  // lossless: no WebP to SDL_image
+    };
+    for (const auto &f : files) {
+        Bytes b = asset(f.name);
+        ASSERT_FALSE(b.empty()) << f.name;
+        EXPECT_EQ(own(b, false).ok, f.read) << f.name;
+        // Whole, and cut at every length: SDL_image takes a JPEG for one once
+        // its first scan header is whole, and libjpeg then ends the image
+        // early, the rest grey; libwebp refuses a cut file.
+        for (size_t cut = b.size(); cut > 0 && !HasFailure(); --cut)
+            expect_same({std::string(f.name) + " cut at " + std::to_string(cut), Bytes(b.begin(), b.begin() + long(cut)),
+                         false, f.raw});
+    }
+    const Case damaged[] = {
+        {"JPEG, a segment that runs past the end", {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0x13, 0x37}},
+        {"JPEG, no marker after a segment", {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x02, 0x13, 0x37}},
+        {"JPEG, a scan with no frame", {0xFF, 0xD8, 0xFF, 0xFF, 0xD0, 0xFF, 0xDA, 0x00, 0x02}},
+        {"JPEG, the end mark alone", {0xFF, 0xD8, 0xFF, 0xD9}},
+        {"WebP, no data", Bytes{'R', 'I', 'F', 'F', 8, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', ' ', 0, 0, 0, 0}},
+    };
+    for (const Case &c : damaged) expect_same(c);
 }
 
 }  // namespace

@@ -22,9 +22,9 @@ zip caverun examples/caverun "$build/examples/caverun"
 zip roguelike examples/roguelike.lua
 # Named by its absolute path; runs under LuaJIT (it needs the FFI).
 zip gl_spin "$root/examples/gl_spin.lua"
-# The browser tests' scene, with GIFs of every kind and a dark CMYK JPEG
-# beside the other formats.
-zip media tests/browser/games/media "$build/assets" sprite.gif,colours.gif,interlaced.gif,offset.gif,frames.gif,cmyk_dark.jpg
+# The browser tests' scene, with GIFs of every kind, a dark CMYK JPEG and a
+# lossy WebP beside the other formats.
+zip media tests/browser/games/media "$build/assets" sprite.gif,colours.gif,interlaced.gif,offset.gif,frames.gif,cmyk_dark.jpg,lossy.webp
 zip fatal tests/browser/games/fatal
 zip sound tests/browser/games/sound "$build/assets"
 zip args tests/windows/games/args

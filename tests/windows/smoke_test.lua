@@ -107,7 +107,7 @@ end
 -- the game is stopped, so the focus and the keys reach SDL before it goes on.
 local GAMES = {
   { name = "media", native_cwd = "tests/browser/games/media", script = "main.lua",
-    args = { h.assets, "sprite.gif,colours.gif,interlaced.gif,offset.gif,frames.gif,cmyk_dark.jpg" }, seed = 1, stops = { { 2 }, { 3 } } },
+    args = { h.assets, "sprite.gif,colours.gif,interlaced.gif,offset.gif,frames.gif,cmyk_dark.jpg,lossy.webp" }, seed = 1, stops = { { 2 }, { 3 } } },
   { name = "arcade", script = "examples/arcade/arcade.lua", args = { h.build .. "/examples/arcade" }, seed = 7,
     stops = { { 2 }, { 20 }, { 45, "+Left", "+space" }, { 90, "-space", "+Up" }, { 140, "-Left", "-Up" },
       { 141, "+p", "+minus" }, { 142, "-p", "-minus" }, { 200, "+Right", "+space" }, { 260 } } },

@@ -1,41 +1,19 @@
-// The browser build's image decoders for the formats the add-ons do not read
-// themselves, from the libraries SDL_image reads them with natively, built
-// from Debian's sources: WebP through libwebp, and only the kind SDL_image
-// reads; JPEG through libjpeg-turbo, as RGB, grey spread to RGB, or a CMYK
-// file's four channels as they are (orvixcore turns them into RGB, as it does
-// natively). libjpeg ignores the orientation tag, natively too. Formats
-// SDL_image has no reader for (AVIF, SVG, ...) are refused, as natively.
-#include "addons.h"
-
-#include <webp/decode.h>
+// JPEG through libjpeg-turbo, as SDL_image reads it: RGB (a grey file spread
+// to RGB), opaque; a four-channel (CMYK) file keeps its channel bytes as they
+// are, which orvixcore turns into RGB as it does for SDL_image's surface
+// (assets.cpp). libjpeg ignores the orientation tag, as natively.
+#include "readers.h"
 
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 extern "C" {
 #include <jpeglib.h>
 }
 
+namespace addons {
+
 namespace {
-
-SDL_Surface *image_surface(int w, int h) {
-    return SDL_CreateRGBSurface(SDL_SWSURFACE, w, h, 32, addons::kImageR, addons::kImageG, addons::kImageB,
-                                addons::kImageA);
-}
-
-SDL_Surface *read_webp(const unsigned char *data, size_t size) {
-    // SDL_image knows only the simple lossy kind: lossless WebP and WebP
-    // with alpha or animation (VP8L, VP8X) are refused natively.
-    if (size < 16 || memcmp(data + 12, "VP8 ", 4) != 0) return nullptr;
-    int w = 0, h = 0;
-    Uint8 *rgba = WebPDecodeRGBA(data, size, &w, &h);
-    SDL_Surface *s = rgba ? image_surface(w, h) : nullptr;
-    if (s) memcpy(s->pixels, rgba, size_t(w) * size_t(h) * 4);
-    WebPFree(rgba);
-    return s;
-}
 
 // libjpeg reports errors through a callback that must not return: it jumps
 // back to the decoder, where nothing with a destructor lives across the jump.
@@ -46,6 +24,8 @@ struct JpegError {
 
 void jpeg_fail(j_common_ptr info) { longjmp(reinterpret_cast<JpegError *>(info->err)->jump, 1); }
 void jpeg_quiet(j_common_ptr, int) {}
+
+}  // namespace
 
 SDL_Surface *read_jpeg(const unsigned char *data, size_t size) {
     jpeg_decompress_struct info;
@@ -59,20 +39,22 @@ SDL_Surface *read_jpeg(const unsigned char *data, size_t size) {
         jpeg_destroy_decompress(&info);
         if (s) SDL_FreeSurface(s);
         free(row);
-        return nullptr;
+        return fail("JPEG loading error");
     }
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, data, static_cast<unsigned long>(size));
     jpeg_read_header(&info, TRUE);
     bool cmyk = info.num_components == 4;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+    info.quantize_colors = FALSE;
     jpeg_start_decompress(&info);
     int w = int(info.output_width), h = int(info.output_height);
-    s = image_surface(w, h);
+    s = new_image(w, h);
     row = static_cast<JSAMPLE *>(malloc(size_t(w) * 3));
     if (!s || !row) longjmp(err.jump, 1);
     while (info.output_scanline < info.output_height) {
         Uint8 *dst = static_cast<Uint8 *>(s->pixels) + int(info.output_scanline) * s->pitch;
+        // CMYK rows are written straight into the surface, four bytes a pixel.
         JSAMPROW rows[1] = {cmyk ? dst : row};
         jpeg_read_scanlines(&info, rows, 1);
         if (cmyk) continue;
@@ -89,10 +71,4 @@ SDL_Surface *read_jpeg(const unsigned char *data, size_t size) {
     return s;
 }
 
-}  // namespace
-
-SDL_Surface *addons::decode_image(const unsigned char *data, size_t size) {
-    if (size >= 12 && memcmp(data, "RIFF", 4) == 0 && memcmp(data + 8, "WEBP", 4) == 0) return read_webp(data, size);
-    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return read_jpeg(data, size);
-    return nullptr;
-}
+}  // namespace addons
