@@ -5,6 +5,7 @@
 #define BENCH_BENCH_H
 
 #include <SDL.h>
+#include <SDL_image.h>
 #include <SDL_mixer.h>
 #include <SDL_ttf.h>
 
@@ -62,6 +63,20 @@ static inline SDL_Surface *start_display(int w, int h) {
     if (TTF_Init() < 0) fail("TTF_Init");
     Mix_OpenAudio(44100, AUDIO_S16SYS, 2, 4096);
     return screen;
+}
+
+/* An image from BENCH_ASSETS (default: the current folder) in the display's
+ * format with per-pixel alpha, as loadImage makes it; after start_display. */
+static inline SDL_Surface *load_sprite(const char *name) {
+    const char *assets = getenv("BENCH_ASSETS");
+    char path[4096];
+    snprintf(path, sizeof path, "%s/%s", assets ? assets : ".", name);
+    SDL_Surface *loaded = IMG_Load(path);
+    if (!loaded) fail("IMG_Load");
+    SDL_Surface *s = SDL_DisplayFormatAlpha(loaded);
+    SDL_FreeSurface(loaded);
+    if (!s) fail("SDL_DisplayFormatAlpha");
+    return s;
 }
 
 static inline void stop_display(void) {

@@ -3,7 +3,6 @@
  * (smoothed) at its own angle and zoom, blitted and freed, flip. */
 #include "bench.h"
 
-#include <SDL_image.h>
 #include <SDL_rotozoom.h>
 
 static SDL_Surface *screen, *sprite;
@@ -31,16 +30,8 @@ static void frame(void) {
 int main(int argc, char **argv) {
     int frames, warmup;
     bench_args(argc, argv, &frames, &warmup);
-    const char *assets = getenv("BENCH_ASSETS");
-    char path[4096];
-    snprintf(path, sizeof path, "%s/ship.png", assets ? assets : ".");
-
     screen = start_display(640, 480);
-    SDL_Surface *loaded = IMG_Load(path);
-    if (!loaded) fail("IMG_Load");
-    sprite = SDL_DisplayFormatAlpha(loaded);
-    SDL_FreeSurface(loaded);
-    if (!sprite) fail("SDL_DisplayFormatAlpha");
+    sprite = load_sprite("ship.png");
 
     double *times = run_frames(frame, frames, warmup);
     report("rotozoom", frames, times, screen_hash(screen));

@@ -2,7 +2,6 @@
  * per-pixel alpha at random positions (partly off the screen), flip. */
 #include "bench.h"
 
-#include <SDL_image.h>
 
 static SDL_Surface *screen, *sprite;
 
@@ -20,16 +19,8 @@ static void frame(void) {
 int main(int argc, char **argv) {
     int frames, warmup;
     bench_args(argc, argv, &frames, &warmup);
-    const char *assets = getenv("BENCH_ASSETS");
-    char path[4096];
-    snprintf(path, sizeof path, "%s/sprite.png", assets ? assets : ".");
-
     screen = start_display(640, 480);
-    SDL_Surface *loaded = IMG_Load(path);
-    if (!loaded) fail("IMG_Load");
-    sprite = SDL_DisplayFormatAlpha(loaded);
-    SDL_FreeSurface(loaded);
-    if (!sprite) fail("SDL_DisplayFormatAlpha");
+    sprite = load_sprite("sprite.png");
 
     double *times = run_frames(frame, frames, warmup);
     report("sprites", frames, times, screen_hash(screen));

@@ -4,7 +4,6 @@
  * from the random sequence once, at the start. */
 #include "bench.h"
 
-#include <SDL_image.h>
 
 #define TILES 2000
 
@@ -25,16 +24,8 @@ static void frame(void) {
 int main(int argc, char **argv) {
     int frames, warmup;
     bench_args(argc, argv, &frames, &warmup);
-    const char *assets = getenv("BENCH_ASSETS");
-    char path[4096];
-    snprintf(path, sizeof path, "%s/tiles.png", assets ? assets : ".");
-
     screen = start_display(640, 480);
-    SDL_Surface *loaded = IMG_Load(path);
-    if (!loaded) fail("IMG_Load");
-    sheet = SDL_DisplayFormatAlpha(loaded);
-    SDL_FreeSurface(loaded);
-    if (!sheet) fail("SDL_DisplayFormatAlpha");
+    sheet = load_sprite("tiles.png");
     for (int t = 0; t < 64; ++t) {
         sxs[t] = t % 8 * 16;
         sys_[t] = t / 8 * 16;
