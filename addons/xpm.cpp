@@ -56,22 +56,22 @@ Uint32 hex6(const char *s) {
 }
 
 // A colour's value (0xFFFFFFFF: transparent), or false when unknown.
-bool colour(const unsigned char *spec, size_t len, Uint32 *rgb) {
+bool colour(const unsigned char *word, size_t len, Uint32 *rgb) {
     static const struct {
         const char *name;
         Uint32 rgb;
     } known[] = {{"none", 0xFFFFFFFF}, {"black", 0x000000}, {"white", 0xFFFFFF},
                  {"red", 0xFF0000},    {"green", 0x00FF00}, {"blue", 0x0000FF}};
-    if (len && spec[0] == '#') {
+    if (len && word[0] == '#') {
         char buf[7] = {0, 0, 0, 0, 0, 0, 0};
         if (len == 4) {
-            for (int i = 0; i < 3; ++i) buf[2 * i] = buf[2 * i + 1] = char(spec[1 + i]);
+            for (int i = 0; i < 3; ++i) buf[2 * i] = buf[2 * i + 1] = char(word[1 + i]);
         } else if (len == 7) {
-            memcpy(buf, spec + 1, 6);
+            memcpy(buf, word + 1, 6);
         } else if (len == 13) {
             for (int i = 0; i < 3; ++i) {
-                buf[2 * i] = char(spec[1 + 4 * i]);
-                buf[2 * i + 1] = char(spec[2 + 4 * i]);
+                buf[2 * i] = char(word[1 + 4 * i]);
+                buf[2 * i + 1] = char(word[2 + 4 * i]);
             }
         } else {
             return false;
@@ -80,7 +80,7 @@ bool colour(const unsigned char *spec, size_t len, Uint32 *rgb) {
         return true;
     }
     for (const auto &k : known) {
-        if (strlen(k.name) == len && strncasecmp(k.name, reinterpret_cast<const char *>(spec), len) == 0) {
+        if (strlen(k.name) == len && strncasecmp(k.name, reinterpret_cast<const char *>(word), len) == 0) {
             *rgb = k.rgb;
             return true;
         }

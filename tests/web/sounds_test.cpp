@@ -41,11 +41,11 @@ Decoded native(const std::vector<Uint8> &data, const char *loader) {
         auto from_mem = reinterpret_cast<SDL_RWops *(*)(const void *, int)>(sdl ? dlsym(sdl, "SDL_RWFromConstMem") : nullptr);
         auto load = reinterpret_cast<Loader>(lib ? dlsym(lib, loader) : nullptr);
         if (!sdl || !from_mem || !load) _exit(2);
-        SDL_AudioSpec spec;
+        SDL_AudioSpec format;
         Uint8 *buf = nullptr;
         Uint32 len = 0;
-        if (!load(from_mem(data.data(), int(data.size())), 1, &spec, &buf, &len)) _exit(1);
-        int head[4] = {spec.freq, spec.format, spec.channels, int(len)};
+        if (!load(from_mem(data.data(), int(data.size())), 1, &format, &buf, &len)) _exit(1);
+        int head[4] = {format.freq, format.format, format.channels, int(len)};
         bool ok = write(fds[1], head, sizeof head) == sizeof head && write(fds[1], buf, len) == ssize_t(len);
         _exit(ok ? 0 : 3);
     }
