@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -98,20 +99,12 @@ void transform(SDL_Surface *src, SDL_Surface *dst, int cx, int cy, int isin, int
                     const Px *below = row(src, py + 1) + px;
                     Px c00 = sp[0], c01 = sp[1], c10 = below[0], c11 = below[1];
                     if (flipx) {
-                        Px t = c00;
-                        c00 = c01;
-                        c01 = t;
-                        t = c10;
-                        c10 = c11;
-                        c11 = t;
+                        std::swap(c00, c01);
+                        std::swap(c10, c11);
                     }
                     if (flipy) {
-                        Px t = c00;
-                        c00 = c10;
-                        c10 = t;
-                        t = c01;
-                        c01 = c11;
-                        c11 = t;
+                        std::swap(c00, c10);
+                        std::swap(c01, c11);
                     }
                     *pc = mix(c00, c01, c10, c11, sdx & 0xffff, sdy & 0xffff);
                 }
